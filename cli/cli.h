@@ -1,0 +1,48 @@
+// The kelpin command-line tool: every command of the add-in, run on the
+// headless host from a shell, a Makefile or an editor.
+#pragma once
+
+#include <CLI/CLI.hpp>
+#include <string>
+
+#include "platform/platform.h"
+
+namespace kelpin::cli {
+
+// Exit statuses.
+enum : int {
+    ExitOk = 0,
+    ExitNothing = 1, // nothing to act on (no function at that line, ...)
+    ExitUsage = 2,
+    ExitInput = 3, // input/output or format error
+};
+
+// Each command family adds its subcommands to app; when one runs, it stores
+// its exit status in *status.
+void AddFunctionsCommands(CLI::App& app, int* status);
+void AddPrototypesCommand(CLI::App& app, int* status);
+void AddCommentCommand(CLI::App& app, int* status);
+void AddVersionCommand(CLI::App& app, int* status);
+
+// One error line on stderr: "kelpin: " and the message.
+void PrintError(const std::string& message);
+
+// Reads a source file whole. On failure prints one line naming the file and
+// the reason and returns false (exit status ExitInput).
+bool ReadSourceFile(const std::string& path, std::string* text);
+
+// A fresh headless host for one command: message boxes go to stderr, the
+// clock follows SOURCE_DATE_EPOCH when it is set, the settings live in
+// $XDG_CONFIG_HOME/kelpin/registry. Returns the host's main window, loaded
+// with the add-in.
+HostWindow StartSession();
+// Opens an editor on text in the session's host, makes it the active one and
+// puts the caret at the start of 1-based line (0: position 0). path is the
+// document's "\"-separated path.
+HostWindow OpenEditor(HostWindow main, const std::string& text, const std::string& path,
+                      int caretLine = 0);
+// FILE's absolute path with "/" turned into "\" (the document path the Host
+// IDE would give).
+std::string DocumentPath(const std::string& file);
+
+} // namespace kelpin::cli

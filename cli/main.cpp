@@ -1,0 +1,39 @@
+#include <cstdio>
+#include <string>
+
+#include "addin/addin.h"
+#include "cli.h"
+
+int main(int argc, char** argv) {
+    CLI::App app{"kelpin: function prototypes, current function, comment blocks and version\n"
+                 "stamping for C sources, from the shell. Every command runs the add-in's own\n"
+                 "code on a headless stand-in for the IDE.",
+                 "kelpin"};
+    app.set_version_flag("--version", std::string("kelpin 1.5\nadd-in ") + kelpin::VersionString);
+    app.require_subcommand(1);
+    app.fallthrough(false);
+
+    int status = kelpin::cli::ExitOk;
+    kelpin::cli::AddFunctionsCommands(app, &status);
+    kelpin::cli::AddPrototypesCommand(app, &status);
+    kelpin::cli::AddCommentCommand(app, &status);
+    kelpin::cli::AddVersionCommand(app, &status);
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::CallForHelp& e) {
+        return app.exit(e);
+    } catch (const CLI::CallForAllHelp& e) {
+        return app.exit(e);
+    } catch (const CLI::CallForVersion& e) {
+        return app.exit(e);
+    } catch (const CLI::ParseError& e) {
+        if (argc == 1) {
+            std::fputs(app.help().c_str(), stderr);
+            return kelpin::cli::ExitUsage;
+        }
+        kelpin::cli::PrintError(std::string(e.what()) + " (see kelpin --help)");
+        return kelpin::cli::ExitUsage;
+    }
+    return status;
+}

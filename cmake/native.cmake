@@ -1,0 +1,56 @@
+# Linux: the headless platform, the kelpin CLI, unit tests, benchmarks, fuzz targets.
+
+file(GLOB KELPIN_HEADLESS_SOURCES CONFIGURE_DEPENDS src/platform/headless/*.cpp)
+add_library(kelpin_headless STATIC ${KELPIN_HEADLESS_SOURCES})
+target_link_libraries(kelpin_headless PUBLIC kelpin_hostmodel)
+target_link_libraries(kelpin_core PUBLIC kelpin_headless)
+
+if(KELPIN_FUZZ)
+  set(KELPIN_FUZZ_SECONDS 30 CACHE STRING "How long each fuzz target runs in the test")
+  file(GLOB KELPIN_FUZZ_SOURCES CONFIGURE_DEPENDS tests/fuzz/*.cpp)
+  foreach(source ${KELPIN_FUZZ_SOURCES})
+    get_filename_component(name ${source} NAME_WE)
+    add_executable(${name} ${source})
+    target_link_libraries(${name} PRIVATE kelpin_core)
+    target_link_options(${name} PRIVATE -fsanitize=fuzzer)
+    # A bounded run over the seed corpus and whatever it discovers; any crash,
+    # sanitizer report or broken invariant fails the test.
+    set(corpus ${CMAKE_SOURCE_DIR}/tests/fuzz/corpus/${name})
+    set(work ${CMAKE_BINARY_DIR}/fuzz-corpus/${name})
+    add_test(NAME ${name}
+      COMMAND sh -c "mkdir -p '${work}' && ./${name} -max_total_time=${KELPIN_FUZZ_SECONDS} -timeout=10 -rss_limit_mb=2048 -print_final_stats=0 '${work}' '${corpus}'"
+      WORKING_DIRECTORY ${CMAKE_BINARY_DIR})
+  endforeach()
+  return()
+endif()
+
+find_package(CLI11 CONFIG REQUIRED)
+find_package(nlohmann_json REQUIRED)
+find_package(GTest REQUIRED)
+
+file(GLOB KELPIN_CLI_SOURCES CONFIGURE_DEPENDS cli/*.cpp)
+list(FILTER KELPIN_CLI_SOURCES EXCLUDE REGEX "/main\\.cpp$")
+add_library(kelpin_cli_lib STATIC ${KELPIN_CLI_SOURCES})
+target_link_libraries(kelpin_cli_lib PUBLIC kelpin_core CLI11::CLI11 nlohmann_json::nlohmann_json)
+target_include_directories(kelpin_cli_lib PUBLIC cli)
+add_executable(kelpin cli/main.cpp)
+target_link_libraries(kelpin PRIVATE kelpin_cli_lib)
+
+file(GLOB KELPIN_TEST_SOURCES CONFIGURE_DEPENDS tests/unit/*.cpp)
+add_executable(kelpin_tests ${KELPIN_TEST_SOURCES})
+target_link_libraries(kelpin_tests PRIVATE kelpin_core kelpin_cli_lib GTest::gtest GTest::gtest_main GTest::gmock)
+target_compile_definitions(kelpin_tests PRIVATE
+  KELPIN_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
+  KELPIN_CLI="$<TARGET_FILE:kelpin>")
+add_dependencies(kelpin_tests kelpin)
+include(GoogleTest)
+gtest_discover_tests(kelpin_tests DISCOVERY_TIMEOUT 60)
+
+if(KELPIN_BENCH)
+  find_package(benchmark REQUIRED)
+  file(GLOB KELPIN_BENCH_SOURCES CONFIGURE_DEPENDS bench/*.cpp)
+  if(KELPIN_BENCH_SOURCES)
+    add_executable(kelpin_bench ${KELPIN_BENCH_SOURCES})
+    target_link_libraries(kelpin_bench PRIVATE kelpin_core benchmark::benchmark)
+  endif()
+endif()

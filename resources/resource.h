@@ -1,0 +1,51 @@
+/* Resource and control ids, shared by the resource script and the code. */
+#ifndef KELPIN_RESOURCE_H
+#define KELPIN_RESOURCE_H
+
+/* Dialog templates */
+#define IDD_FUNCTIONS 1001       /* prototype listing */
+#define IDD_FUNCTION 1002        /* current function */
+#define IDD_FUNCTION_COMMENT 1003
+#define IDD_MODULE_COMMENT 1004
+#define IDD_SETUP 1005
+#define IDD_VERSION 1006
+
+/* Icons */
+#define IDI_PROTOTYPES 8001
+#define IDI_CURRENT_FUNCTION 8002
+#define IDI_FUNCTION_COMMENT 8003
+#define IDI_MODULE_COMMENT 8004
+#define IDI_FIND_USAGE 8005
+#define IDI_EDIT_VERSION 8006
+
+/* Controls */
+#define IDC_PROTOTYPE_TEXT 4001
+#define IDC_SAVE_AS 4002
+#define IDC_DECLARATION 4003
+#define IDC_GOTO_START 4004
+#define IDC_GOTO_END 4005
+#define IDC_SYNOPSIS 4007
+#define IDC_INPUT 4008
+#define IDC_OUTPUT 4009
+#define IDC_ERRORS 4010
+#define IDC_PROJECT 4011
+#define IDC_STATUS 4012
+#define IDC_ABSTRACT 4014
+#define IDC_AUTHOR 4015
+#define IDC_CREATED 4016
+#define IDC_MODIFIED 4017
+#define IDC_ENABLE_VERSION 4018
+#define IDC_HELP_PATH 4019
+#define IDC_FIND_HELP 4021
+#define IDC_VERSION_MSC 4020
+#define IDC_VERSION_DOT1 4021
+#define IDC_VERSION_2SC 4022
+#define IDC_VERSION_3SC 4023
+#define IDC_VERSION_LSC 4024
+#define IDC_VERSION_DOT2 4025
+#define IDC_FUNCTION_GROUP 4025
+#define IDC_VERSION_DOT3 4026
+#define IDC_VERSION_BUILD 4027
+#define IDC_VERSION_FILE 4028
+
+#endif

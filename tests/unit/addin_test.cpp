@@ -1,0 +1,232 @@
+// The frame: load and unload, the command table, dispatch and the editor
+// helpers.
+#include <gmock/gmock.h>
+
+#include <cstring>
+
+#include "addin/commands.h"
+#include "fixture.h"
+#include "resources/resource.h"
+
+namespace kelpin::testing {
+namespace {
+
+using ::testing::ElementsAre;
+
+void StoreFlag(std::uint32_t flag) {
+    std::string bytes(reinterpret_cast<const char*>(&flag), sizeof flag);
+    headless::Registry()[SettingsKeyPath]["flag"] = {RegTypeDword, bytes};
+}
+
+using LoadEvent = HostTest;
+
+TEST_F(LoadEvent, RegistersCommandsInOrderWithVersioningOff) {
+    EXPECT_EQ(Load(), 1);
+    EXPECT_THAT(mainWindow().addRequests, ElementsAre(1, 5, 9, 7, 3));
+    const auto& c = mainWindow().commands;
+    ASSERT_EQ(c.size(), 5u);
+    EXPECT_EQ(c[0].name, "Function prototypes");
+    EXPECT_EQ(c[1].name, "Edit function comment");
+    EXPECT_EQ(c[2].name, "Edit module comment");
+    EXPECT_EQ(c[3].name, "Find element usage");
+    EXPECT_EQ(c[4].name, "Current f&unction");
+    EXPECT_THAT((std::vector<std::uint32_t>{c[0].flags, c[1].flags, c[2].flags, c[3].flags, c[4].flags}),
+                ElementsAre(0u, 7u, 7u, 7u, 7u));
+    EXPECT_EQ(c[0].icon, headless::IconFor(IDI_PROTOTYPES));
+    EXPECT_EQ(c[1].icon, headless::IconFor(IDI_FUNCTION_COMMENT));
+    EXPECT_EQ(c[2].icon, headless::IconFor(IDI_MODULE_COMMENT));
+    EXPECT_EQ(c[3].icon, headless::IconFor(IDI_FIND_USAGE));
+    EXPECT_EQ(c[4].icon, headless::IconFor(IDI_CURRENT_FUNCTION));
+}
+
+TEST_F(LoadEvent, RegistersVersionCommandBeforeCommand3WhenVersioningIsOn) {
+    StoreFlag(1);
+    EXPECT_EQ(Load(), 1);
+    EXPECT_THAT(mainWindow().addRequests, ElementsAre(1, 5, 9, 7, 11, 3));
+    EXPECT_EQ(mainWindow().commands[4].name, "Edit Version/Build");
+    EXPECT_EQ(mainWindow().commands[4].flags, 0u);
+    EXPECT_EQ(mainWindow().commands[4].icon, headless::IconFor(IDI_EDIT_VERSION));
+    EXPECT_TRUE(addInState.versionCommandRegistered);
+}
+
+TEST_F(LoadEvent, WritesTheAboutLine) {
+    Load();
+    EXPECT_THAT(host().OutputLines(main),
+                ElementsAre("Orvell's Addin toolkit. Based on Tamber functions prototype.\n"
+                            "Ver 00.00.00.01 - Build 0426 Sep 27 2005 - 16:57:50"));
+}
+
+TEST_F(LoadEvent, FirstUseCreatesTheKeyAndItsLineReachesNoWindow) {
+    EXPECT_FALSE(headless::Registry().count(SettingsKeyPath));
+    EXPECT_EQ(Load(), 1);
+    EXPECT_TRUE(headless::Registry().count(SettingsKeyPath));
+    EXPECT_EQ(addInState.options, 0u);
+    EXPECT_STREQ(addInState.helpPath, "");
+    // The "Not found Key" line was sent before the main window was known.
+    for (const std::string& line : host().OutputLines(main))
+        EXPECT_EQ(line.find("Not found Key"), std::string::npos);
+    EXPECT_EQ(mainWindow().output.size(), 1u);
+}
+
+TEST_F(LoadEvent, KeyThatCannotBeCreatedStopsTheLoad) {
+    headless::FailRegistryCreate(5);
+    EXPECT_EQ(Load(), 0);
+    EXPECT_TRUE(mainWindow().addRequests.empty());
+    ASSERT_EQ(headless::MessageBoxes().size(), 1u);
+    EXPECT_EQ(headless::MessageBoxes()[0].text,
+              "Cannot create key: Software\\Dravenor\\Quarnel\\Vantrel\nERROR 5");
+    EXPECT_EQ(headless::MessageBoxes()[0].caption, "Key Error");
+    EXPECT_EQ(headless::MessageBoxes()[0].owner, main);
+    EXPECT_EQ(headless::MessageBoxes()[0].flags, UiBoxIconError);
+}
+
+TEST_F(LoadEvent, RefusedRegistrationStopsAtOnce) {
+    mainWindow().refuseAdd = {9};
+    EXPECT_EQ(Load(), 0);
+    EXPECT_THAT(mainWindow().addRequests, ElementsAre(1, 5, 9));
+    EXPECT_THAT(RegisteredIds(), ElementsAre(1, 5));
+    EXPECT_TRUE(mainWindow().output.empty()); // no about line
+}
+
+TEST_F(LoadEvent, RefusedVersionCommandKeepsVersioningOn) {
+    StoreFlag(1 | 4);
+    mainWindow().refuseAdd = {11};
+    EXPECT_EQ(Load(), 1);
+    EXPECT_THAT(RegisteredIds(), ElementsAre(1, 5, 9, 7, 3));
+    EXPECT_EQ(addInState.options, 5u);
+    EXPECT_FALSE(addInState.versionCommandRegistered);
+}
+
+TEST_F(LoadEvent, ResultIsThatOfRegisteringCommand3) {
+    mainWindow().refuseAdd = {3};
+    EXPECT_EQ(Load(), 0);
+    EXPECT_EQ(host().OutputLines(main).size(), 1u);
+}
+
+using UnloadEvent = HostTest;
+
+TEST_F(UnloadEvent, RemovesEveryCommandInOrder) {
+    Load();
+    EXPECT_EQ(AddInMain(main, HostEventUnload), 1);
+    EXPECT_THAT(mainWindow().removeRequests, ElementsAre(1, 5, 9, 7, 11, 3));
+    EXPECT_TRUE(mainWindow().commands.empty());
+}
+
+TEST_F(UnloadEvent, RefusedRemovalStillRemovesTheRest) {
+    Load();
+    mainWindow().refuseRemove = {5};
+    EXPECT_EQ(AddInMain(main, HostEventUnload), 0);
+    EXPECT_THAT(mainWindow().removeRequests, ElementsAre(1, 5, 9, 7, 11, 3));
+    EXPECT_THAT(RegisteredIds(), ElementsAre(5));
+}
+
+using Events = HostTest;
+
+TEST_F(Events, ProjectWindowIsKeptAndOtherEventsDoNothing) {
+    Load();
+    HostWindow project = host().AddProjectWindow();
+    EXPECT_EQ(AddInMain(project, HostEventProject), 1);
+    EXPECT_EQ(addInState.projectWindow, project);
+    AddInState before = addInState;
+    EXPECT_EQ(AddInMain(main, 5), 1);
+    EXPECT_EQ(AddInMain(project, HostEventBuild), 1); // versioning off
+    EXPECT_EQ(std::memcmp(&before, &addInState, sizeof before), 0);
+}
+
+using Dispatch = HostTest;
+
+TEST_F(Dispatch, EvenAndOutOfRangeIdsComeBackWithAnEditor) {
+    Load();
+    OpenEditor("int x;\n");
+    for (int id : {2, 4, 6, 8, 10, 0, 12, -3}) EXPECT_EQ(AddInCommand(id), id);
+    EXPECT_EQ(addInState.documentText, nullptr);
+}
+
+TEST_F(Dispatch, NothingRunsWithoutASourceEditorWithText) {
+    Load();
+    EXPECT_EQ(AddInCommand(2), 0); // no editor
+    HostWindow editor = OpenEditor("");
+    EXPECT_EQ(AddInCommand(2), 0); // empty text
+    host().Editor(editor)->text = "int x;";
+    host().Editor(editor)->kind = 2;
+    EXPECT_EQ(AddInCommand(2), 0); // not a source editor
+    EXPECT_EQ(AddInCommand(11), 0);
+    EXPECT_TRUE(headless::MessageBoxes().empty());
+}
+
+TEST_F(Dispatch, Command3OutsideEveryFunctionShowsTheWarning) {
+    Load();
+    HostWindow editor = OpenEditor("int x;\n", "C:\\a.c", 3);
+    AddInCommand(CmdCurrentFunction);
+    ASSERT_EQ(headless::MessageBoxes().size(), 1u);
+    EXPECT_EQ(headless::MessageBoxes()[0].text, "You're not in a function body.\n");
+    EXPECT_EQ(headless::MessageBoxes()[0].caption, "Function");
+    EXPECT_EQ(headless::MessageBoxes()[0].flags, UiBoxIconWarning);
+    EXPECT_EQ(headless::MessageBoxes()[0].owner, main);
+    EXPECT_EQ(host().Editor(editor)->selection.start, 3);
+}
+
+TEST_F(Dispatch, Command3WithoutASelectionDoesNothing) {
+    Load();
+    HostWindow editor = OpenEditor("int x;\n");
+    host().Editor(editor)->refuseSelection = true;
+    EXPECT_EQ(AddInCommand(CmdCurrentFunction), -1);
+    EXPECT_TRUE(headless::MessageBoxes().empty());
+}
+
+TEST_F(Dispatch, Command9CutsThePathToItsFileName) {
+    Load();
+    struct Case {
+        const char* path;
+        const char* name;
+    } cases[] = {{"C:\\work\\src\\main.c", "main.c"},
+                 {"main.c", "main.c"},
+                 {"\\main.c", "\\main.c"},
+                 {"C:\\dir\\", ""}};
+    for (const Case& c : cases) {
+        OpenEditor("int x;\n", c.path);
+        AddInCommand(CmdModuleComment);
+        EXPECT_STREQ(addInState.documentInfo.path, c.name) << c.path;
+    }
+}
+
+using EditorHelpers = HostTest;
+
+TEST_F(EditorHelpers, CaretLineCountsFromOne) {
+    Load();
+    HostWindow editor = OpenEditor("a\nb\nc\n");
+    EXPECT_EQ(CaretLine(), 1);
+    host().Editor(editor)->selection = {4, 5};
+    EXPECT_EQ(CaretLine(), 3);
+    host().Editor(editor)->kind = 3;
+    EXPECT_EQ(CaretLine(), -1);
+    mainWindow().activeEditor = 0;
+    EXPECT_EQ(CaretLine(), -1);
+}
+
+TEST_F(EditorHelpers, FetchEditorTextCopiesTheWholeText) {
+    Load();
+    std::string text("int f(void)\r\n{\r\n}\r\n");
+    OpenEditor(text);
+    char* copy = FetchEditorText();
+    ASSERT_NE(copy, nullptr);
+    EXPECT_EQ(std::string(copy), text);
+    delete[] copy;
+    OpenEditor("");
+    EXPECT_EQ(FetchEditorText(), nullptr);
+}
+
+TEST_F(EditorHelpers, MoveCaretToALineOrAPosition) {
+    Load();
+    HostWindow editor = OpenEditor("one\ntwo\nthree\n");
+    MoveCaret(2, MoveCaretLine | MoveCaretScroll);
+    EXPECT_EQ(host().Editor(editor)->selection.start, 8);
+    EXPECT_EQ(host().Editor(editor)->selection.end, 8);
+    EXPECT_EQ(host().Editor(editor)->scrolls, 1);
+    MoveCaret(5, 0);
+    EXPECT_EQ(host().Editor(editor)->selection.start, 5);
+    EXPECT_EQ(host().Editor(editor)->scrolls, 1);
+}
+
+} // namespace
+} // namespace kelpin::testing
