@@ -90,8 +90,10 @@ std::uintptr_t MakeWParam(int id, unsigned notification) {
            (static_cast<unsigned>(id) & 0xFFFF);
 }
 
-void Send(HostWindow window, unsigned message, std::uintptr_t wParam, std::intptr_t lParam) {
-    if (Dialog* dialog = FindDialog(window)) dialog->proc(window, message, wParam, lParam);
+std::intptr_t Send(HostWindow window, unsigned message, std::uintptr_t wParam,
+                   std::intptr_t lParam) {
+    Dialog* dialog = FindDialog(window);
+    return dialog ? dialog->proc(window, message, wParam, lParam) : 0;
 }
 
 // ---- Registry file ----------------------------------------------------------
@@ -276,7 +278,10 @@ void DialogDriver::Press(int id) {
 
 void DialogDriver::Close() {
     if (Ended()) return;
-    Send(window_, UiMsgClose, 0, 0);
+    // As the system's dialog procedure does, a close the dialog leaves alone
+    // becomes its Cancel button.
+    if (Send(window_, UiMsgClose, 0, 0) == 0 && !Ended())
+        Send(window_, UiMsgCommand, MakeWParam(UiIdCancel, 0), 0);
 }
 
 } // namespace kelpin::headless
