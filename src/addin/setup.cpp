@@ -13,13 +13,15 @@ namespace {
 // The help path as the dialog reads it: at most 258 characters and the
 // terminator, like the value stored in the registry.
 constexpr int HelpPathLimit = 259;
-constexpr unsigned ChooserFlags = 0x80806; // explorer, path must exist, hide read-only, overwrite prompt
-constexpr unsigned HelpKey = 0x101;        // WinHelp: open at a keyword
+constexpr unsigned ChooserFlags =
+    0x80806;                        // explorer, path must exist, hide read-only, overwrite prompt
+constexpr unsigned HelpKey = 0x101; // WinHelp: open at a keyword
 
 void FindHelpFile(HostWindow dialog) {
     char file[260] = {};
-    FileChooser chooser{dialog, "Help file (.hlp)\0*.hlp\0File (*.*)\0*.*\0", "hlp", ChooserFlags,
-                        file, sizeof file - 1};
+    FileChooser chooser{dialog, "Help file (.hlp)\0*.hlp\0File (*.*)\0*.*\0",
+                        "hlp",  ChooserFlags,
+                        file,   sizeof file - 1};
     // Nothing is stored until OK: the chosen path only goes into the box.
     if (UiChooseOpenFile(chooser)) UiSetItemText(dialog, IDC_HELP_PATH, file);
 }
@@ -53,7 +55,8 @@ void Accept(HostWindow dialog) {
 
 } // namespace
 
-std::intptr_t SetupDialog(HostWindow dialog, unsigned message, std::uintptr_t wParam, std::intptr_t) {
+std::intptr_t SetupDialog(HostWindow dialog, unsigned message, std::uintptr_t wParam,
+                          std::intptr_t) {
     switch (message) {
     case UiMsgInitDialog: Initialise(dialog); return 1; // the dialog sets the default focus
     case UiMsgSize: return 1;
@@ -75,7 +78,8 @@ std::int32_t AddInSetup(std::int32_t, std::int32_t) {
 
 std::int32_t AddInHelp(HostWindow window, std::int32_t kind, const char* keyword) {
     if (addInState.helpPath[0] == '\0' || kind != HostHelpKeyword) return 0;
-    return UiWinHelp(window, addInState.helpPath, HelpKey, reinterpret_cast<std::uintptr_t>(keyword));
+    return UiWinHelp(window, addInState.helpPath, HelpKey,
+                     reinterpret_cast<std::uintptr_t>(keyword));
 }
 
 } // namespace kelpin

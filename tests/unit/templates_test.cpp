@@ -45,7 +45,8 @@ std::map<int, ScriptDialog> ScriptDialogs() {
     std::istringstream script(ReadSourceFile("resources/kelpin.rc"));
     std::regex begin(R"(^(\w+)\s+DIALOG\s)");
     std::regex caption(R"(^CAPTION\s+\"(.*)\")");
-    std::regex textFirst(R"(^\s+(?:PUSHBUTTON|LTEXT|GROUPBOX|AUTOCHECKBOX|CONTROL)\s+\"(.*?)\",\s*([\w-]+))");
+    std::regex textFirst(
+        R"(^\s+(?:PUSHBUTTON|LTEXT|GROUPBOX|AUTOCHECKBOX|CONTROL)\s+\"(.*?)\",\s*([\w-]+))");
     std::regex edit(R"(^\s+EDITTEXT\s+([\w-]+))");
     ScriptDialog* current = nullptr;
     std::smatch m;
