@@ -8,8 +8,9 @@
 // those windows and works them; everything it does to a window runs on the
 // host's thread as a posted job, so it happens in order, inside the modal
 // loop, as real input would.
-#include <commdlg.h>
 #include <windows.h>
+// commdlg.h builds on windows.h.
+#include <commdlg.h>
 
 #include <cstring>
 #include <deque>
