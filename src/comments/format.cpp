@@ -125,9 +125,13 @@ void WrapFieldText(std::string& block, std::string_view field) {
                 next = breakAt + 1;
             }
         }
-        block += '\n';
+        // A break on the very last character (a tab ending the text) ends
+        // the field: a line feed there would leave an empty line in the
+        // block, read back as one more line break.
         rest.remove_prefix(next);
-        if (!rest.empty()) block.append(BlockLabelLength, ' ');
+        if (rest.empty()) return;
+        block += '\n';
+        block.append(BlockLabelLength, ' ');
     }
 }
 

@@ -136,6 +136,10 @@ TEST_F(BlockFormat, TrailingBlanksAndBreaksVanish) {
     EXPECT_EQ(Wrapped(""), "");
     // A tab is not trailing whitespace: it stays.
     EXPECT_EQ(Wrapped("text\t"), "text\t");
+    // Nor when the break falls on it: no empty line closes the field.
+    std::string tabbed = std::string(63, 'a') + "\t";
+    EXPECT_EQ(Wrapped(tabbed), tabbed);
+    EXPECT_EQ(Wrapped(std::string(80, 'b') + "\v"), std::string(80, 'b') + "\v");
 }
 
 TEST_F(BlockFormat, EmptyFieldLeavesTheLabelAlone) {
