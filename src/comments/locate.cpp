@@ -54,7 +54,9 @@ bool NameMatches(std::string_view block, const char* label, const char* name) {
     if (at == std::string_view::npos) return false;
     std::string_view line = block.substr(at + std::strlen(label), NameValueLimit);
     line = line.substr(0, line.find('\n'));
-    return WithoutSpaces(line) == ":" + WithoutSpaces(name);
+    std::string value = WithoutSpaces(line);
+    return !value.empty() && value[0] == ':' &&
+           value.compare(1, std::string::npos, WithoutSpaces(name)) == 0;
 }
 
 } // namespace
