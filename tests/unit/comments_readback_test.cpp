@@ -229,7 +229,7 @@ TEST(FieldRoundTrip, EditingAgainNeverGrowsTheText) {
             text = again;
         }
     }
-    // The cases the issue names settle at once: a tab before a break, a
+    // These settle at once: a tab before a break, a
     // 63-character line before the user's break, an empty line.
     for (std::string text : {std::string(10, 'a') + " " + std::string(52, 'b') + "\t\r\nnext",
                              std::string(63, 'c') + "\r\nnext", std::string("a\r\n\r\nb")}) {
