@@ -303,6 +303,35 @@ TEST_F(FunctionComment, HandEditAfterTheEndMarkerSurvivesOk) {
     EXPECT_TRUE(CommentsBalanced(Text()));
 }
 
+TEST_F(FunctionComment, HandEditedBlockIsShownAndWrittenBackInShape) {
+    std::string code = "int gamma(void)\n{\n  u();\n}\n";
+    Open("/*-@@+@@ touched by hand\n"
+         " Procedure :  gamma\n"
+         " Created  : Mon Jan  3\n"
+         " Modified : Tue Jan  4 11:00:00 2005 (late)\n"
+         " Synopsys : first line\n"
+         "   second line, less indent\n"
+         "\n"
+         "after an empty line\n"
+         " Input    : x\n" +
+         std::string(BlockClosingLine) + "\n" + code);
+    CaretAt("u()");
+    headless::ExpectDialog([](headless::DialogDriver& d) {
+        EXPECT_EQ(d.Text(IDC_CREATED), "Mon Jan  3");
+        EXPECT_EQ(d.Text(IDC_MODIFIED), "Tue Jan  4 11:00:00 2005");
+        EXPECT_EQ(d.Text(IDC_SYNOPSIS),
+                  "first line\r\nsecond line, less indent\r\n\r\nafter an empty line");
+        EXPECT_EQ(d.Text(IDC_INPUT), "x");
+        d.Press(UiIdOk);
+    });
+    AddInCommand(CmdFunctionComment);
+    EXPECT_EQ(Text(), BuildFunctionBlock("gamma", "Mon Jan  3",
+                                         "first line\r\nsecond line, less indent\r\n\r\nafter an "
+                                         "empty line",
+                                         "x", "", "") +
+                          code);
+}
+
 TEST_F(FunctionComment, EditorWithCrLfReadsTheBlockBackAsTyped) {
     std::string block = BuildFunctionBlock(
         "f", "", "A synopsis long enough to be broken by the writer at one of its blanks.",
