@@ -1,7 +1,8 @@
 // The seam on Windows: the real host windows, registry, dialogs from the
 // DLL's resource templates, common dialogs, WinHelp and files.
-#include <commdlg.h>
 #include <windows.h>
+// commdlg.h needs windows.h before it.
+#include <commdlg.h>
 
 #include <cstdio>
 #include <cstring>
