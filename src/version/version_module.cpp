@@ -96,9 +96,8 @@ int ReadVersionNumbers(VersionStream& stream, std::int32_t components[4], std::i
     if (result != VersionOk) return result;
     // The line as read, its line feed included: no check looks past it, since
     // the line feed matches none of them.
-    std::string_view line(buffer, static_cast<std::size_t>(static_cast<const char*>(std::memchr(
-                                                               buffer, '\n', sizeof buffer)) -
-                                                           buffer + 1));
+    const char* end = static_cast<const char*>(std::memchr(buffer, '\n', sizeof buffer));
+    std::string_view line(buffer, static_cast<std::size_t>(end - buffer) + 1);
     auto at = [&](std::size_t i) { return i < line.size() ? line[i] : '\0'; };
     auto holds = [&](std::size_t i, std::string_view text) {
         return line.size() >= i + text.size() && line.substr(i, text.size()) == text;
