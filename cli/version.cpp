@@ -95,12 +95,12 @@ bool ParseComponents(const std::string& text, std::string components[4]) {
     for (int k = 0; k < 4; ++k) {
         std::size_t end = k < 3 ? text.find('.', start) : text.size();
         if (end == std::string::npos) return false;
-        std::string part = text.substr(start, end - start);
-        if (part.empty() || part.size() > 9 ||
-            part.find_first_not_of("0123456789") != std::string::npos ||
-            std::stoi(part) > VersionComponentMax)
+        std::string field = text.substr(start, end - start);
+        if (field.empty() || field.size() > 9 ||
+            field.find_first_not_of("0123456789") != std::string::npos ||
+            std::stoi(field) > VersionComponentMax)
             return false;
-        components[k] = part;
+        components[k] = field;
         start = end + 1;
     }
     return true;
