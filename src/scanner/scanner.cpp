@@ -299,9 +299,14 @@ int ScanFunctions(const char* text, FunctionBeginHandler beginHandler,
             case '#':
                 if (!SkipDirective(s, &c)) return 0;
                 break;
-            case '\t': c = ' '; [[fallthrough]];
+            case '\t':
             case ' ':
+                // A tab counts as a blank, and a blank after a blank is
+                // dropped, so a run of them gives at most its first.
+                c = ' ';
                 if (s.previousChar != ' ' && s.declarationLength > 0) AppendToDeclaration(s, c);
+                while (s.p != s.end && (*s.p == ' ' || *s.p == '\t' || *s.p == '\r'))
+                    ++s.p;
                 break;
             default: {
                 // A run of characters stored as they are.
@@ -317,7 +322,7 @@ int ScanFunctions(const char* text, FunctionBeginHandler beginHandler,
 
         // In a body: only braces, comments, literals and directives matter.
         while (s.inBody) {
-            s.p = SkipOrdinary(s.p, s.end, BodyStops);
+            s.p += std::strcspn(reinterpret_cast<const char*>(s.p), "/{}#\"'");
             if (s.p == s.end) return 0;
             Byte c = *s.p++;
             switch (c) {
