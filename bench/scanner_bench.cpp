@@ -42,7 +42,9 @@ struct Counts {
     long ends = 0;
 };
 
-void CountBegin(std::int32_t, const char*, void* context) { ++static_cast<Counts*>(context)->begins; }
+void CountBegin(std::int32_t, const char*, void* context) {
+    ++static_cast<Counts*>(context)->begins;
+}
 int CountEnd(std::int32_t, void* context) {
     ++static_cast<Counts*>(context)->ends;
     return 1;
@@ -64,7 +66,8 @@ BENCHMARK(ScanWholeFile)->Unit(benchmark::kMillisecond);
 // The lookup with the caret on the last line: a scan to the end of the text.
 void FindFunctionAtLastLine(benchmark::State& state) {
     const std::string& text = Source();
-    kelpin::addInState.caretLine = static_cast<std::int32_t>(std::count(text.begin(), text.end(), '\n')) + 1;
+    kelpin::addInState.caretLine =
+        static_cast<std::int32_t>(std::count(text.begin(), text.end(), '\n')) + 1;
     for (auto _ : state) {
         kelpin::addInState.currentFunction.declaration[0] = '\0';
         kelpin::FindCurrentFunction(text.c_str());
