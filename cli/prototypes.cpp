@@ -1,8 +1,94 @@
-// kelpin prototypes.
+// kelpin prototypes: the header text of the prototype listing for a source
+// file, as dialog 1001 shows it, on stdout or in a file.
+#include <cstdio>
+#include <memory>
+#include <string>
+
+#include "addin/addin.h"
 #include "cli.h"
+#include "platform/headless/headless.h"
+#include "resources/resource.h"
 
 namespace kelpin::cli {
 
-void AddPrototypesCommand(CLI::App&, int*) {}
+namespace {
+
+struct PrototypesOptions {
+    std::string file;
+    std::string documentPath;
+    std::string out;
+    bool lf = false;
+};
+
+// Runs command 1 on the headless host and takes the text of the listing's
+// edit control, so that the listing is the dialog's own, byte for byte.
+// False when the dialog did not open (there was no text to list).
+bool ListingOf(const std::string& text, const std::string& documentPath, std::string* listing) {
+    HostWindow main = StartSession();
+    OpenEditor(main, text, documentPath);
+    bool shown = false;
+    headless::ExpectDialog([&](headless::DialogDriver& dialog) {
+        shown = dialog.TemplateId() == IDD_FUNCTIONS;
+        *listing = dialog.Text(IDC_PROTOTYPE_TEXT);
+        dialog.Press(UiIdCancel);
+    });
+    AddInCommand(CmdFunctionPrototypes);
+    return shown;
+}
+
+std::string WithBareLineFeeds(const std::string& text) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::string::size_type i = 0; i < text.size(); ++i)
+        if (!(text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')) out += text[i];
+    return out;
+}
+
+int RunPrototypes(const PrototypesOptions& options) {
+    std::string text;
+    if (!ReadSourceFile(options.file, &text)) return ExitInput;
+    std::string path =
+        options.documentPath.empty() ? DocumentPath(options.file) : options.documentPath;
+    std::string listing;
+    if (!ListingOf(text, path, &listing)) {
+        PrintError(options.file + ": empty file, no functions to list");
+        return ExitNothing;
+    }
+    if (options.lf) listing = WithBareLineFeeds(listing);
+    if (!options.out.empty()) {
+        if (!FileReplace(options.out.c_str(), listing)) {
+            PrintError(options.out + ": cannot write the file");
+            return ExitInput;
+        }
+        return ExitOk;
+    }
+    if (std::fwrite(listing.data(), 1, listing.size(), stdout) != listing.size() ||
+        std::fflush(stdout) != 0) {
+        PrintError("standard output: write error");
+        return ExitInput;
+    }
+    return ExitOk;
+}
+
+} // namespace
+
+void AddPrototypesCommand(CLI::App& app, int* status) {
+    auto options = std::make_shared<PrototypesOptions>();
+    CLI::App* command = app.add_subcommand(
+        "prototypes", "Print the header of function prototypes that \"Function prototypes\" "
+                      "lists for FILE: include guard, one line per function, CRLF line ends");
+    command->add_option("FILE", options->file, "C source file")->required();
+    command
+        ->add_option("--path", options->documentPath,
+                     "document path the guard is named after (default: FILE's absolute "
+                     "path with \"\\\" separators)")
+        ->type_name("DOCPATH");
+    command
+        ->add_option("-o,--output", options->out,
+                     "write to OUT (replaced atomically) instead of standard output")
+        ->type_name("OUT");
+    command->add_flag("--lf", options->lf, "end lines with a bare line feed instead of CRLF");
+    command->callback([options, status] { *status = RunPrototypes(*options); });
+}
 
 } // namespace kelpin::cli

@@ -1,0 +1,126 @@
+// kelpin prototypes, run as a separate process the way a shell or a Makefile
+// runs it.
+#include <gmock/gmock.h>
+
+#include <algorithm>
+#include <filesystem>
+
+#include "cli_runner.h"
+
+namespace kelpin::testing {
+namespace {
+
+using ::testing::EndsWith;
+using ::testing::HasSubstr;
+using ::testing::StartsWith;
+
+class PrototypesCommand : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        WriteFile(source, "int parse(const char *s)\n{\n    return *s;\n}\n\n"
+                          "void reset(void)\r\n{\r\n    count = 0;\r\n}\r\n");
+    }
+
+    TempDir directory;
+    std::string source = directory / "parser.c";
+    const std::string listing = "#ifndef __PARSER_H__\r\n"
+                                "#define __PARSER_H__\r\n"
+                                "\r\n"
+                                "int parse(const char *s);\r\n"
+                                "void reset(void);\r\n"
+                                "\r\n"
+                                "#endif\t// PARSER_H__\r\n";
+};
+
+TEST_F(PrototypesCommand, PrintsTheListingWithCrLfLineEnds) {
+    CliResult r = RunCli({"prototypes", source});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, listing);
+    EXPECT_EQ(r.err, "");
+}
+
+TEST_F(PrototypesCommand, LfGivesBareLineFeeds) {
+    CliResult r = RunCli({"prototypes", "--lf", source});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "#ifndef __PARSER_H__\n#define __PARSER_H__\n\nint parse(const char *s);\n"
+                     "void reset(void);\n\n#endif\t// PARSER_H__\n");
+}
+
+TEST_F(PrototypesCommand, TheGuardIsNamedAfterTheAbsolutePathByDefault) {
+    std::filesystem::create_directories(directory / "my.lib");
+    WriteFile(directory / "my.lib/net-io", "int f(void)\n{\n}\n");
+    // "/" became "\", so the name runs from the last separator before the dot.
+    CliResult r = RunCli({"prototypes", directory / "my.lib/net-io"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "#ifndef __MY_H__\r\n#define __MY_H__\r\n\r\nint f(void);\r\n\r\n"
+                     "#endif\t// MY_H__\r\n");
+}
+
+TEST_F(PrototypesCommand, PathGivesTheDocumentPath) {
+    CliResult r = RunCli({"prototypes", "--path", "C:\\work\\my.lib\\readme", source});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_THAT(r.out, StartsWith("#ifndef __MY_H__\r\n#define __MY_H__\r\n"));
+    r = RunCli({"prototypes", "--path", "parser.c", source});
+    EXPECT_THAT(r.out, EndsWith("void reset(void);\r\n\r\n#endif\t// foo_H__\r\n"));
+    r = RunCli({"prototypes", "--path", "D:\\My Projects\\net io-2.c", source});
+    EXPECT_THAT(r.out, StartsWith("#ifndef __NET IO-2_H__\r\n"));
+}
+
+TEST_F(PrototypesCommand, OutputFileIsReplacedAndNothingIsPrinted) {
+    std::string header = directory / "parser.h";
+    WriteFile(header, std::string(100000, '#'));
+    CliResult r = RunCli({"prototypes", source, "-o", header});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(ReadFile(header), listing);
+    EXPECT_EQ(r.out, "");
+    r = RunCli({"prototypes", "--lf", "--output", header, source});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(ReadFile(header), "#ifndef __PARSER_H__\n#define __PARSER_H__\n\n"
+                                "int parse(const char *s);\nvoid reset(void);\n\n"
+                                "#endif\t// PARSER_H__\n");
+}
+
+TEST_F(PrototypesCommand, AnOutputThatCannotBeWrittenLeavesTheOldFile) {
+    std::string header = directory / "parser.h";
+    WriteFile(header, "old\n");
+    std::filesystem::permissions(header, std::filesystem::perms::owner_read);
+    CliResult r = RunCli({"prototypes", source, "-o", header});
+    EXPECT_EQ(r.status, 3);
+    EXPECT_EQ(ReadFile(header), "old\n");
+    EXPECT_EQ(r.err, "kelpin: " + header + ": cannot write the file\n");
+
+    r = RunCli({"prototypes", source, "-o", directory / "missing/parser.h"});
+    EXPECT_EQ(r.status, 3);
+    EXPECT_THAT(r.err, HasSubstr("missing/parser.h"));
+}
+
+TEST_F(PrototypesCommand, BadInputNamesTheFileOnOneLine) {
+    std::string missing = directory / "missing.c";
+    CliResult r = RunCli({"prototypes", missing});
+    EXPECT_EQ(r.status, 3);
+    EXPECT_EQ(r.err, "kelpin: " + missing + ": No such file or directory\n");
+    EXPECT_EQ(r.out, "");
+
+    std::filesystem::create_directories(directory / "sub.c");
+    r = RunCli({"prototypes", directory / "sub.c"});
+    EXPECT_EQ(r.status, 3);
+    EXPECT_EQ(r.err, "kelpin: " + directory / "sub.c" + ": is a directory\n");
+}
+
+TEST_F(PrototypesCommand, AnEmptyFileListsNothing) {
+    WriteFile(directory / "empty.c", "");
+    CliResult r = RunCli({"prototypes", directory / "empty.c"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "");
+    EXPECT_THAT(r.err, StartsWith("kelpin: " + directory / "empty.c" + ": "));
+    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1);
+}
+
+TEST_F(PrototypesCommand, WithoutAFileItIsAUsageError) {
+    CliResult r = RunCli({"prototypes"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.out, "");
+}
+
+} // namespace
+} // namespace kelpin::testing
