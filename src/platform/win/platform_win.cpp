@@ -203,6 +203,11 @@ bool FileReadAll(const char* path, std::string* contents) {
 }
 
 bool FileIsWritable(const char* path) {
+    // The read-only attribute is asked first: a process with every right (Wine
+    // run as root) could open such a file for writing all the same.
+    DWORD attributes = GetFileAttributesA(path);
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
+        return false;
     HANDLE file = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return false;

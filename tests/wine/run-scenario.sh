@@ -1,0 +1,55 @@
+#!/bin/sh
+# Runs the stand-in host under Wine on a virtual display.
+#   run-scenario.sh <prefix> --init                  create the Wine prefix when missing
+#   run-scenario.sh <prefix> <host.exe> <scenario>   run one scenario
+#   run-scenario.sh <prefix> <host.exe> --list <name>...
+#                                                    the host knows exactly these scenarios
+# Each run has its own display and its own wineserver, ended afterwards, so a
+# scenario never inherits a window or a process from the one before.
+set -u
+prefix=$1
+shift
+export WINEPREFIX="$prefix" WINEDEBUG=-all
+# No download prompts for the .NET and HTML engines while the prefix is made.
+export WINEDLLOVERRIDES="mscoree,mshtml="
+
+if [ "$1" = --init ]; then
+    [ -f "$prefix/.kelpin-ready" ] && exit 0
+    rm -rf "$prefix"
+    echo "creating the Wine prefix $prefix"
+    timeout -k 5 240 xvfb-run -a wineboot -i >/dev/null 2>&1
+    wineserver -k 2>/dev/null
+    [ -f "$prefix/system.reg" ] || { echo "wineboot did not create the prefix"; exit 1; }
+    touch "$prefix/.kelpin-ready"
+    exit 0
+fi
+
+host=$1
+shift
+if [ "$1" = --list ]; then
+    shift
+    expected=$(printf '%s\n' "$@" | sort)
+    got=$(timeout -k 5 60 xvfb-run -a wine "$host" --list 2>/dev/null | tr -d '\r' | sort)
+    wineserver -k 2>/dev/null
+    if [ "$got" != "$expected" ]; then
+        echo "the host's scenarios differ from the ctest list (a KELPIN_SCENARIO line not at the"
+        echo "start of a line?)"
+        printf 'host:\n%s\nctest:\n%s\n' "$got" "$expected"
+        exit 1
+    fi
+    exit 0
+fi
+
+out=$(mktemp)
+# wineserver -k inside the display's lifetime: the Wine desktop goes before
+# the display does, quietly.
+timeout -k 5 90 xvfb-run -a sh -c 'wine "$0" "$@"; status=$?; wineserver -k; exit $status' \
+    "$host" "$@" >"$out" 2>&1
+status=$?
+tr -d '\r' <"$out"
+rm -f "$out"
+wineserver -k 2>/dev/null
+case $status in
+    124|137) echo "FAILED: $* was stopped after 90 s" ;;
+esac
+exit $status
