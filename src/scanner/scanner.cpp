@@ -36,32 +36,34 @@ enum : std::int32_t { DeclarationBufferSize = 4096 };
 // everything else.
 enum : Byte {
     LineFeed = 1,
-    Slash = 2,     // may open a comment
-    BodyEvent = 4, // "{" "}" "#" and both quotes: act inside a body
-    DoubleQuote = 8,
-    SingleQuote = 16,
-    Backslash = 32,
-    Collecting = 64, // needs a look of its own while collecting
+    Slash = 2, // may open a comment
+    DoubleQuote = 4,
+    SingleQuote = 8,
+    Backslash = 16,
+    Collecting = 32, // needs a look of its own while collecting
 };
 
-// Inside a body the declaration buffer is empty (it is emptied after each
-// begin call and nothing is collected in a body), so ";" changes nothing
-// there; line feeds are counted only when a handler needs them.
+// Line feeds are counted only when a handler needs them, so only a
+// directive stops at them.
 enum : Byte {
-    BodyStops = Slash | BodyEvent,
     DirectiveStops = LineFeed | Slash,
     StringStops = Backslash | DoubleQuote,
     CharStops = Backslash | SingleQuote,
     CollectingStops = Collecting,
 };
 
+// Inside a body the declaration buffer is empty (it is emptied after each
+// begin call and nothing is collected in a body), so ";" changes nothing
+// there: only these bytes do. The text ends at its first zero byte, where a
+// span search stops too.
+constexpr char BodyStops[] = "/{}#\"'";
+
 constexpr std::array<Byte, 256> MakeClasses() {
     std::array<Byte, 256> classes{};
     classes['\n'] = LineFeed;
     classes['/'] = Slash;
-    classes['{'] = classes['}'] = classes['#'] = BodyEvent;
-    classes['"'] = BodyEvent | DoubleQuote;
-    classes['\''] = BodyEvent | SingleQuote;
+    classes['"'] = DoubleQuote;
+    classes['\''] = SingleQuote;
     classes['\\'] = Backslash;
     for (Byte c : {'\r', '\n', '\t', ' ', '/', ';', '{', '}', '"', '\'', '#', '(', ')'})
         classes[c] |= Collecting;
@@ -70,7 +72,6 @@ constexpr std::array<Byte, 256> MakeClasses() {
 constexpr std::array<Byte, 256> Classes = MakeClasses();
 
 // The first byte at or after p in one of the classes of stops, or end.
-// Unrolled by four: this loop is where the time goes.
 inline const Byte* SkipOrdinary(const Byte* p, const Byte* end, Byte stops) {
     while (end - p >= 4) {
         if (Classes[p[0]] & stops) return p;
@@ -269,7 +270,8 @@ int ScanFunctions(const char* text, FunctionBeginHandler beginHandler,
     s.previousChar = ' ';
 
     for (;;) {
-        // Collecting: every character counts, one at a time.
+        // Collecting: every character counts; those with a part of their own
+        // one at a time, the others in runs.
         while (!s.inBody) {
             if (s.p == s.end) return 0;
             Byte c = *s.p++;
@@ -299,9 +301,14 @@ int ScanFunctions(const char* text, FunctionBeginHandler beginHandler,
             case '#':
                 if (!SkipDirective(s, &c)) return 0;
                 break;
-            case '\t': c = ' '; [[fallthrough]];
+            case '\t':
             case ' ':
+                // A tab counts as a blank, and a blank after a blank is
+                // dropped, so a run of them gives at most its first.
+                c = ' ';
                 if (s.previousChar != ' ' && s.declarationLength > 0) AppendToDeclaration(s, c);
+                while (s.p != s.end && (*s.p == ' ' || *s.p == '\t' || *s.p == '\r'))
+                    ++s.p;
                 break;
             default: {
                 // A run of characters stored as they are.
@@ -317,7 +324,7 @@ int ScanFunctions(const char* text, FunctionBeginHandler beginHandler,
 
         // In a body: only braces, comments, literals and directives matter.
         while (s.inBody) {
-            s.p = SkipOrdinary(s.p, s.end, BodyStops);
+            s.p += std::strcspn(reinterpret_cast<const char*>(s.p), BodyStops);
             if (s.p == s.end) return 0;
             Byte c = *s.p++;
             switch (c) {

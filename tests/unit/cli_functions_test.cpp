@@ -118,6 +118,19 @@ TEST_F(FunctionsCli, JsonCarriesAnyByteAndTheWholeDeclaration) {
     EXPECT_EQ(list[0]["name"], "name");
 }
 
+TEST_F(FunctionsCli, LargeFilesGiveTheSameList) {
+    // Past a megabyte the file is mapped, unless it fills its last page.
+    const std::string functions = "int a(void)\n{\n}\nint b(void) {}\n";
+    for (std::size_t size : {std::size_t(1) << 20, (std::size_t(1) << 20) + 1001}) {
+        std::string text =
+            "/*" + std::string(size - functions.size() - 5, '*') + "*/\n" + functions;
+        ASSERT_EQ(text.size(), size);
+        Result r = Run("functions '" + Write("large.c", text) + "'");
+        EXPECT_EQ(r.status, 0);
+        EXPECT_EQ(r.out, "start  end  name\n    2    4  a\n    4    5  b\n") << "size " << size;
+    }
+}
+
 TEST_F(FunctionsCli, BinaryFileEndsAtItsFirstZeroByte) {
     Result r = Run("functions '" +
                    Write("bin", std::string("int f(void) {}\n\0int g(void) {}\n", 31)) + "'");
