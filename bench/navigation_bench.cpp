@@ -1,6 +1,6 @@
 // The prototype listing against the bare scan it is built on, on one large
-// C file: $KELPIN_BENCH_SOURCE, else sqlite3.c from the benchmark cache, else
-// a generated file of 5,000 functions.
+// C file: $KELPIN_BENCH_SOURCE (scripts/bench fetches sqlite3.c), else a
+// generated file of 5,000 functions.
 #include <benchmark/benchmark.h>
 
 #include <cstdlib>
@@ -15,17 +15,10 @@
 
 namespace {
 
-std::string CachedSource() {
-    if (const char* path = std::getenv("KELPIN_BENCH_SOURCE"); path && *path) return path;
-    const char* cache = std::getenv("XDG_CACHE_HOME");
-    const char* home = std::getenv("HOME");
-    if (cache && *cache) return std::string(cache) + "/kelpin-bench/sqlite3.c";
-    return home ? std::string(home) + "/.cache/kelpin-bench/sqlite3.c" : std::string();
-}
-
 const std::string& Source() {
     static const std::string text = [] {
-        std::ifstream in(CachedSource(), std::ios::binary);
+        const char* path = std::getenv("KELPIN_BENCH_SOURCE");
+        std::ifstream in(path ? path : "", std::ios::binary);
         std::ostringstream out;
         if (in) {
             out << in.rdbuf();
@@ -44,7 +37,7 @@ void CountFunction(std::int32_t, const char*, void* context) {
 }
 
 // The peer: the scan alone, its begin handler only counting.
-void BM_ScanOnly(benchmark::State& state) {
+void ScanCountingOnly(benchmark::State& state) {
     long functions = 0;
     for (auto _ : state) {
         functions = 0;
@@ -54,10 +47,10 @@ void BM_ScanOnly(benchmark::State& state) {
     state.counters["functions"] = static_cast<double>(functions);
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * Source().size()));
 }
-BENCHMARK(BM_ScanOnly)->Unit(benchmark::kMillisecond);
+BENCHMARK(ScanCountingOnly)->Unit(benchmark::kMillisecond);
 
 // The listing text: the scan and the lines it collects.
-void BM_PrototypeListing(benchmark::State& state) {
+void PrototypeListing(benchmark::State& state) {
     std::size_t size = 0;
     for (auto _ : state) {
         std::string listing = kelpin::PrototypeListing(Source().c_str(), "C:\\src\\sqlite3.c");
@@ -67,11 +60,11 @@ void BM_PrototypeListing(benchmark::State& state) {
     state.counters["listing_bytes"] = static_cast<double>(size);
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * Source().size()));
 }
-BENCHMARK(BM_PrototypeListing)->Unit(benchmark::kMillisecond);
+BENCHMARK(PrototypeListing)->Unit(benchmark::kMillisecond);
 
 // Command 1 on the headless host: the editor text fetched twice, the dialog
 // opened, filled and cancelled.
-void BM_Command1(benchmark::State& state) {
+void Command1Headless(benchmark::State& state) {
     using namespace kelpin;
     headless::Reset();
     ResetAddInState();
@@ -84,8 +77,6 @@ void BM_Command1(benchmark::State& state) {
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * Source().size()));
 }
-BENCHMARK(BM_Command1)->Unit(benchmark::kMillisecond);
+BENCHMARK(Command1Headless)->Unit(benchmark::kMillisecond);
 
 } // namespace
-
-BENCHMARK_MAIN();

@@ -12,7 +12,7 @@ cd "$(dirname "$0")/.."
 
 kelpin=${1:-build/release/kelpin}
 cache=${XDG_CACHE_HOME:-$HOME/.cache}/kelpin-bench
-source=${2:-$cache/sqlite3.c}
+source=${2:-$cache/better-sqlite3-12.11.1/sqlite3.c}
 rounds=${3:-15}
 
 if [[ ! -x $kelpin ]]; then
@@ -20,10 +20,10 @@ if [[ ! -x $kelpin ]]; then
     cmake --build --preset release -j2 --target kelpin >/dev/null
 fi
 if [[ ! -f $source ]]; then
-    mkdir -p "$cache"
-    (cd "$cache" && npm pack --silent better-sqlite3@12.11.1 >/dev/null &&
-        tar xzf better-sqlite3-12.11.1.tgz package/deps/sqlite3/sqlite3.c &&
-        mv package/deps/sqlite3/sqlite3.c . && rm -rf package)
+    mkdir -p "$cache/better-sqlite3-12.11.1"
+    tarball=$(cd "$cache" && npm pack --silent better-sqlite3@12.11.1 | tail -n 1)
+    tar -xzf "$cache/$tarball" -C "$cache/better-sqlite3-12.11.1" --strip-components=3 \
+        package/deps/sqlite3/sqlite3.c
 fi
 
 # Wall time of one run in microseconds; the output goes nowhere.

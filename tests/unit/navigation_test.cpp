@@ -190,6 +190,17 @@ TEST_F(PrototypeListingDialog, SizeMessagesAreHandledAndChangeNothing) {
     EXPECT_EQ(FunctionsDialog(window, 0x0200, 0, 0), 0); // left to the system
 }
 
+TEST_F(PrototypeListingDialog, TheCommandLinePrintsWhatTheDialogShows) {
+    std::string text = "/* x */ int a(int (*cb)(void)) {\r\n    return cb();\r\n}\r\n"
+                       "#define X { ;\r\nstruct s b\t(void)\r\n{\r\n    return s0;\r\n}\r\n";
+    TempDir scratch;
+    WriteFile(scratch / "t.c", text);
+    CliResult cli = RunCli({"prototypes", "--path", "D:\\x\\net-io.c", scratch / "t.c"});
+    EXPECT_EQ(cli.status, 0);
+    EXPECT_EQ(cli.out, Listing(text, "D:\\x\\net-io.c"));
+    EXPECT_THAT(cli.out, ::testing::HasSubstr("struct s b (void);\r\n"));
+}
+
 // ---- Command 1: Save as... ------------------------------------------------------
 
 class SavingTheListing : public PrototypeListingDialog {

@@ -116,6 +116,40 @@ TEST_F(PrototypesCommand, AnEmptyFileListsNothing) {
     EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1);
 }
 
+// Large files are mapped unless they fill their last page exactly; both
+// ways list the same, up to the last byte.
+TEST_F(PrototypesCommand, LargeFilesAreListedWhole) {
+    for (std::size_t size : {std::size_t{1} << 20, (std::size_t{1} << 20) + 5}) {
+        std::string text, prototypes;
+        for (int i = 0; text.size() + 200 < size; ++i) {
+            std::string declaration = "int f" + std::to_string(i) + "(void)";
+            text += declaration + "\n{\n    return 0;\n}\n";
+            prototypes += declaration + ";\r\n";
+        }
+        // The last function's closing brace is the file's last byte.
+        std::string last = "int last(void)\n{\n    return 1;";
+        text += last + std::string(size - text.size() - last.size() - 1, ' ') + "}";
+        ASSERT_EQ(text.size(), size);
+        WriteFile(directory / "big.c", text);
+        CliResult r = RunCli({"prototypes", "--path", "C:\\big.c", directory / "big.c"});
+        EXPECT_EQ(r.status, 0);
+        EXPECT_TRUE(r.out == "#ifndef __BIG_H__\r\n#define __BIG_H__\r\n\r\n" + prototypes +
+                                 "int last(void);\r\n\r\n#endif\t// BIG_H__\r\n")
+            << "a file of " << size << " bytes";
+    }
+}
+
+TEST_F(PrototypesCommand, ALongDocumentPathIsCutAsTheHostCutsIt) {
+    // The host hands over 259 characters; the last "." falls beyond them.
+    std::string path = "C:\\" + std::string(251, 'd') + "\\name.c";
+    CliResult r = RunCli({"prototypes", "--path", path, source});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_THAT(r.out, StartsWith("#ifndef __foo_H__\r\n"));
+    path = "C:\\" + std::string(240, 'd') + "\\name.c";
+    r = RunCli({"prototypes", "--path", path, source});
+    EXPECT_THAT(r.out, StartsWith("#ifndef __NAME_H__\r\n"));
+}
+
 TEST_F(PrototypesCommand, WithoutAFileItIsAUsageError) {
     CliResult r = RunCli({"prototypes"});
     EXPECT_EQ(r.status, 2);
