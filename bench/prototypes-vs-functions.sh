@@ -48,5 +48,5 @@ p=$(printf '%s\n' "${prototypes_times[@]}" | median)
 lines=$("$kelpin" prototypes "$source" | wc -l)
 echo "source: $source ($(wc -c <"$source") bytes), $rounds rounds"
 echo "kelpin functions:  $((f / 1000)).$(printf '%03d' $((f % 1000))) ms (median)"
-echo "kelpin prototypes: $((p / 1000)).$(printf '%03d' $((p % 1000))) ms (median), $((lines - 6)) prototypes"
+echo "kelpin prototypes: $((p / 1000)).$(printf '%03d' $((p % 1000))) ms (median), $((lines - 5)) prototypes"
 awk -v p="$p" -v f="$f" 'BEGIN { printf "prototypes / functions: %.2f\n", p / f }'
