@@ -15,7 +15,7 @@ rounds=${2:-3}
 
 cmake --preset win32 >/dev/null
 cmake --build --preset win32 -j2 >/dev/null
-build=build/win32
+build=$PWD/build/win32
 sh tests/wine/run-scenario.sh "$build/wineprefix" --init >/dev/null
 for ((i = 0; i < rounds; i++)); do
     KELPIN_BENCH_SOURCE=$source sh tests/wine/run-scenario.sh "$build/wineprefix" \
