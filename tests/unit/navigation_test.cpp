@@ -294,6 +294,23 @@ TEST_F(SavingTheListing, AFileThatCannotBeCreatedIsAFailure) {
     EXPECT_EQ(headless::MessageBoxes()[0].text, "Save file failed.");
 }
 
+TEST_F(SavingTheListing, WithoutEditorTextTheControlStaysEmptyAndSavingFails) {
+    // The dialog fetches its own copy of the text; with none it lists nothing.
+    std::filesystem::path file = directory / "parser.h";
+    headless::AnswerChooser(file.string());
+    headless::ExpectDialog([&](headless::DialogDriver& d) {
+        EXPECT_EQ(d.Text(IDC_PROTOTYPE_TEXT), "");
+        EXPECT_EQ(d.Focus(), 0);
+        d.Press(IDC_SAVE_AS);
+        EXPECT_FALSE(d.Ended());
+    });
+    EXPECT_EQ(UiDialogBox(0, IDD_FUNCTIONS, main, FunctionsDialog, 0), 1);
+    ASSERT_EQ(headless::MessageBoxes().size(), 1u);
+    EXPECT_EQ(headless::MessageBoxes()[0].text, "Save file failed.");
+    EXPECT_TRUE(std::filesystem::exists(file));
+    EXPECT_EQ(ReadFile(file), "");
+}
+
 TEST_F(SavingTheListing, EachSaveStartsWithAnEmptyFileName) {
     std::filesystem::path first = directory / "a.h", second = directory / "b.h";
     headless::AnswerChooser(first.string());
