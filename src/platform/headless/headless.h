@@ -61,6 +61,9 @@ class DialogDriver {
     bool IsChecked(int id) const;
     bool Ended() const;
     std::intptr_t Result() const;
+    // The control that has the keyboard focus, with the caret at the end of
+    // its text (UiFocusItemEnd); 0 when none was given it.
+    int Focus() const;
 
     // Types a new text into an edit control, as a user would: the text
     // changes and the dialog is told (EN_UPDATE), so it may undo the change.

@@ -281,6 +281,10 @@ bool DialogDriver::Ended() const {
     const Dialog* dialog = FindDialog(window_);
     return dialog == nullptr || dialog->ended;
 }
+int DialogDriver::Focus() const {
+    const Dialog* dialog = FindDialog(window_);
+    return dialog ? dialog->focus : 0;
+}
 std::intptr_t DialogDriver::Result() const {
     const Dialog* dialog = FindDialog(window_);
     return dialog ? dialog->result : 0;

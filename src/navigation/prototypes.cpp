@@ -1,0 +1,116 @@
+// The prototype listing: a header text for the active source file, built from
+// what the scanner reports, shown in dialog 1001 and saved as the user asks.
+#include <cstring>
+#include <string>
+
+#include "addin/addin.h"
+#include "addin/commands.h"
+#include "navigation/navigation.h"
+#include "resources/resource.h"
+#include "scanner/scanner.h"
+
+namespace kelpin {
+
+namespace {
+
+// The scanner's begin handler: one prototype line per function. A line is
+// never cut, however long the declaration the scanner collected.
+void ListPrototype(std::int32_t, const char* declaration, void* context) {
+    std::string& listing = *static_cast<std::string*>(context);
+    listing += declaration;
+    listing += ";\r\n";
+}
+
+// The document's path as the host gives it; empty when it gives none.
+std::string DocumentPath() {
+    HostDocumentInfo info;
+    std::memset(&info, 0, sizeof info);
+    info.size = HostDocumentInfoSize;
+    // The reply is not examined: a request that fails leaves the path empty,
+    // and the guard is then named "foo".
+    PlatformSendMessage(ActiveEditor(), HostMsgGetDocumentInfo, 0,
+                        reinterpret_cast<std::intptr_t>(&info));
+    info.path[sizeof info.path - 1] = '\0';
+    return info.path;
+}
+
+void FillListing(HostWindow dialog) {
+    addInState.prototypeDialog = dialog;
+    char* text = FetchEditorText();
+    if (text == nullptr) return;
+    std::string listing = PrototypeListing(text, DocumentPath().c_str());
+    delete[] text;
+    // The whole text goes in at once: an edit control fed piece by piece
+    // slows down with every piece on a file of thousands of functions.
+    UiSetItemText(dialog, IDC_PROTOTYPE_TEXT, listing.c_str());
+    UiFocusItemEnd(dialog, IDC_PROTOTYPE_TEXT);
+}
+
+void SaveAs(HostWindow dialog) {
+    char fileName[HeaderFileNameSize] = {};
+    if (ChooseHeaderFile(dialog, fileName) == 0) return;
+    if (SaveEditText(dialog, IDC_PROTOTYPE_TEXT, fileName) == 0)
+        UiMessageBox(dialog, "Save file failed.", "Error", UiBoxIconError);
+}
+
+} // namespace
+
+std::string GuardName(const char* documentPath) {
+    std::string path = documentPath;
+    for (char& c : path)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    std::string::size_type dot = path.rfind('.');
+    if (dot == std::string::npos) return "foo";
+    path.resize(dot);
+    std::string::size_type slash = path.rfind('\\');
+    if (slash == std::string::npos) return "foo";
+    return path.substr(slash + 1);
+}
+
+std::string PrototypeListing(const char* text, const char* documentPath) {
+    std::string guard = GuardName(documentPath);
+    std::string listing = "#ifndef __" + guard + "_H__\r\n#define __" + guard + "_H__\r\n\r\n";
+    ScanFunctions(text, ListPrototype, nullptr, &listing);
+    listing += "\r\n#endif\t// " + guard + "_H__\r\n";
+    return listing;
+}
+
+int ChooseHeaderFile(HostWindow owner, char* fileName) {
+    static const char filter[] = "Include file (.h)\0*.h\0File (*.*)\0*.*\0";
+    // OFN_EXPLORER | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT
+    FileChooser chooser{owner, filter, "h", 0x80806, fileName, HeaderFileNameSize};
+    return UiChooseSaveFile(chooser);
+}
+
+int SaveEditText(HostWindow dialog, int id, const char* fileName) {
+    unsigned length = UiGetItemTextLength(dialog, id);
+    std::string text(length, '\0');
+    unsigned copied =
+        length ? UiGetItemText(dialog, id, text.data(), static_cast<int>(length) + 1) : 0;
+    if (copied == 0) {
+        // Nothing to write: the file is still created (and emptied), but an
+        // empty header is no success.
+        FileWriteAll(fileName, {});
+        return 0;
+    }
+    text.resize(copied);
+    return FileWriteAll(fileName, text) ? 1 : 0;
+}
+
+std::intptr_t FunctionsDialog(HostWindow dialog, unsigned message, std::uintptr_t wParam,
+                              std::intptr_t) {
+    switch (message) {
+    case UiMsgInitDialog: FillListing(dialog); return 1;
+    case UiMsgCommand:
+        switch (UiLowWord(wParam)) {
+        case IDC_SAVE_AS: SaveAs(dialog); return 1;
+        case UiIdCancel: UiEndDialog(dialog, 1); return 1;
+        default: return 0;
+        }
+    case UiMsgClose: UiEndDialog(dialog, 0); return 1;
+    case UiMsgSize: return 1;
+    default: return 0;
+    }
+}
+
+} // namespace kelpin
