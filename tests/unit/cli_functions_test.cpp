@@ -119,7 +119,7 @@ TEST_F(FunctionsCli, JsonCarriesAnyByteAndTheWholeDeclaration) {
 }
 
 TEST_F(FunctionsCli, LargeFilesGiveTheSameList) {
-    // Past a megabyte the file is mapped, unless it fills its last page.
+    // Up to the last byte, whether or not the file fills its last page.
     const std::string functions = "int a(void)\n{\n}\nint b(void) {}\n";
     for (std::size_t size : {std::size_t(1) << 20, (std::size_t(1) << 20) + 1001}) {
         std::string text =

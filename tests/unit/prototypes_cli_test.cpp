@@ -116,8 +116,8 @@ TEST_F(PrototypesCommand, AnEmptyFileListsNothing) {
     EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1);
 }
 
-// Large files are mapped unless they fill their last page exactly; both
-// ways list the same, up to the last byte.
+// Large files, whether or not they fill their last page, are listed up to
+// their last byte.
 TEST_F(PrototypesCommand, LargeFilesAreListedWhole) {
     for (std::size_t size : {std::size_t{1} << 20, (std::size_t{1} << 20) + 5}) {
         std::string text, prototypes;
