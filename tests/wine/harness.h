@@ -286,6 +286,9 @@ class Dialog : public Window {
     int TemplateId() const { return templateId_; }
     // Waits for the dialog to end and gives its result; fails after a timeout.
     std::intptr_t Result() const;
+    // The harness's own EndDialog, for a dialog whose procedure cannot end
+    // itself yet. A finished dialog never needs it.
+    void EndNow(std::intptr_t result) const;
 
   private:
     int templateId_;

@@ -98,6 +98,14 @@ void Abort(const char* file, int line, const std::string& message) {
     throw ScenarioAborted{};
 }
 
+std::vector<std::string> TakeFailures() {
+    EnterCriticalSection(&failureLock);
+    std::vector<std::string> taken;
+    taken.swap(failures);
+    LeaveCriticalSection(&failureLock);
+    return taken;
+}
+
 headless::HostModel& Model() {
     return model;
 }

@@ -2,6 +2,11 @@
 #pragma once
 
 #include <windows.h>
+// commdlg.h builds on windows.h.
+#include <commdlg.h>
+
+#include <string>
+#include <vector>
 
 namespace kelpin::wine {
 
@@ -15,5 +20,14 @@ void WatchAddIn(HMODULE module);
 // whatever the add-in left open).
 void StartUser();
 void StopUser();
+
+// The harness's own self-test opens windows through the same hooks the
+// add-in's calls go through.
+INT_PTR TrackedDialogBox(HINSTANCE instance, LPCSTR name, HWND owner, DLGPROC proc, LPARAM param);
+int TrackedMessageBox(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
+BOOL TrackedOpenFileName(OPENFILENAMEA* ofn);
+BOOL TrackedSaveFileName(OPENFILENAMEA* ofn);
+// The failures recorded so far, taken out of the scenario's record.
+std::vector<std::string> TakeFailures();
 
 } // namespace kelpin::wine

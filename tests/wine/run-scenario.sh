@@ -14,13 +14,20 @@ export WINEPREFIX="$prefix" WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 
 if [ "$1" = --init ]; then
-    [ -f "$prefix/.kelpin-ready" ] && exit 0
+    # The marker names the prefix's settings: a prefix made with others is
+    # made again.
+    marker="$prefix/.kelpin-prefix-2"
+    [ -f "$marker" ] && exit 0
     rm -rf "$prefix"
     echo "creating the Wine prefix $prefix"
-    timeout -k 5 240 xvfb-run -a wineboot -i >/dev/null 2>&1
-    wineserver -k 2>/dev/null
-    [ -f "$prefix/system.reg" ] || { echo "wineboot did not create the prefix"; exit 1; }
-    touch "$prefix/.kelpin-ready"
+    # Windows left to no window manager: on the bare virtual display Wine
+    # would otherwise wait two seconds for a manager at every closing dialog.
+    timeout -k 5 240 xvfb-run -a sh -c 'wineboot -i &&
+        wine reg add "HKCU\\Software\\Wine\\X11 Driver" /v Managed /d N /f; wineserver -w' \
+        >/dev/null 2>&1
+    [ -f "$prefix/user.reg" ] && grep -q '"Managed"="N"' "$prefix/user.reg" ||
+        { echo "wineboot did not create the prefix"; exit 1; }
+    touch "$marker"
     exit 0
 fi
 

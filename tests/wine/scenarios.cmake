@@ -5,6 +5,7 @@
 file(GLOB KELPIN_WINE_SCENARIO_SOURCES CONFIGURE_DEPENDS
   ${CMAKE_SOURCE_DIR}/tests/wine/scenarios/*.cpp)
 target_sources(kelpin_wine_host PRIVATE ${KELPIN_WINE_SCENARIO_SOURCES})
+target_link_libraries(kelpin_wine_host PRIVATE version)
 
 # The host and the add-in alone in their folder: the DLL must load with no
 # other DLL beside it.

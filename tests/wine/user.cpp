@@ -331,25 +331,33 @@ void ForceClose(HWND window) {
     PostMessageA(helper, RunJobMessage, 0, reinterpret_cast<LPARAM>(new std::shared_ptr<Job>(job)));
 }
 
-// With no script running, a window that stays open is one nobody answers:
-// fail and close it, so the scenario goes on.
+// With no script running, a window nobody takes is unexpected, and one a
+// finished script left open was forgotten: each fails the scenario and is
+// closed after a moment's grace, so the scenario goes on.
 void Sentinel() {
     std::vector<HWND> close;
     {
         Locked guard;
         DWORD now = GetTickCount();
         for (Item& item : items) {
-            if (item.ended || item.forced || item.hwnd == nullptr || !IsWindow(item.hwnd)) continue;
+            if (item.forced || item.hwnd == nullptr) continue;
+            if (item.ended || !IsWindow(item.hwnd)) {
+                if (!item.consumed)
+                    Fail(__FILE__, __LINE__,
+                         "unexpected " + Describe(item) + " (it closed itself)");
+                item.consumed = true;
+                continue;
+            }
             if (!IsWindowVisible(item.hwnd)) continue;
             if (item.unattendedSince == 0) {
                 item.unattendedSince = now;
                 continue;
             }
             if (now - item.unattendedSince < UnattendedGrace) continue;
-            item.forced = true;
             Fail(__FILE__, __LINE__,
                  item.consumed ? Describe(item) + " was left open by the user's script"
                                : "unexpected " + Describe(item) + ": no script answered it");
+            item.forced = item.consumed = true;
             close.push_back(item.hwnd);
         }
     }
@@ -415,6 +423,19 @@ Item Next(const std::string& wanted, const std::function<bool(const Item&)>& fit
 }
 
 } // namespace
+
+INT_PTR TrackedDialogBox(HINSTANCE instance, LPCSTR name, HWND owner, DLGPROC proc, LPARAM param) {
+    return HookDialogBoxParamA(instance, name, owner, proc, param);
+}
+int TrackedMessageBox(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
+    return HookMessageBoxA(owner, text, caption, type);
+}
+BOOL TrackedOpenFileName(OPENFILENAMEA* ofn) {
+    return RunChooser(false, ofn);
+}
+BOOL TrackedSaveFileName(OPENFILENAMEA* ofn) {
+    return RunChooser(true, ofn);
+}
 
 // ---- Records --------------------------------------------------------------------
 
@@ -594,6 +615,11 @@ std::intptr_t Dialog::Result() const {
             Abort(__FILE__, __LINE__, "dialog " + std::to_string(templateId_) + " did not end");
         Sleep(10);
     }
+}
+
+void Dialog::EndNow(std::intptr_t result) const {
+    HWND window = hwnd_;
+    RunJob([=] { EndDialog(window, result); }, false);
 }
 
 void Chooser::Choose(const std::string& path) const {
