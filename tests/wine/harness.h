@@ -31,7 +31,10 @@
 //
 // Checks: CHECK(condition) and CHECK_EQ(actual, expected) record a failure
 // with file, line and both values and let the scenario go on; REQUIRE(...)
-// stops the scenario at once. A scenario passes when nothing failed.
+// stops the scenario at once (in the body or a script, never inside the
+// action given to WithUser, which runs under the system's dialog code). A
+// scenario passes when nothing failed. A crash or a scenario that runs past
+// its time limit fails with what was recorded until then.
 //
 // Dialogs, message boxes and file choosers
 // ----------------------------------------
@@ -200,6 +203,14 @@ const AddInEntries& AddIn();
 void StartAddIn();
 // The directory of the exe, with a trailing "\".
 std::string HostDirectory();
+
+// ---- Files ------------------------------------------------------------------
+// A fresh, empty directory for this scenario's files ("C:\\...\\", with a
+// trailing "\\"), made on first use.
+std::string ScratchDirectory();
+// Whole files as bytes; nullopt when the file cannot be read.
+std::optional<std::string> ReadTextFile(const std::string& path);
+void WriteTextFile(const std::string& path, const std::string& bytes);
 
 // ---- Settings in the registry -----------------------------------------------
 inline constexpr const char* SettingsKeyPath = "Software\\Dravenor\\Quarnel\\Vantrel";

@@ -160,19 +160,23 @@ KELPIN_SCENARIO(open_chooser) {
 KELPIN_SCENARIO(save_chooser_confirms) {
     LoadAddIn();
     probe.save = true;
+    static std::string existing = ScratchDirectory() + "old.hlp";
+    WriteTextFile(existing, "old\n");
+    REQUIRE(ReadTextFile(existing) == std::optional<std::string>("old\n"));
     WithUser(RunProbe, [](User& user) {
         Dialog dialog = user.ExpectDialog(IDD_SETUP);
         dialog.Press(IDC_FIND_HELP);
         Chooser chooser = user.ExpectChooser();
         CHECK(chooser.record.save);
-        chooser.Choose("C:\\windows\\win.ini");
+        chooser.Choose(existing);
         Window confirm = user.ExpectOtherWindow();
         confirm.Press(IDYES);
-        CHECK_EQ(dialog.Text(IDC_HELP_PATH), std::string("C:\\windows\\win.ini"));
+        CHECK_EQ(dialog.Text(IDC_HELP_PATH), existing);
         dialog.Press(IDCANCEL);
     });
     REQUIRE(Choosers().size() == 1);
     CHECK(Choosers()[0].chosen);
+    CHECK(!ReadTextFile(ScratchDirectory() + "missing.hlp"));
 }
 
 // Nobody answers: the box is closed, the scenario learns why, nothing hangs.
