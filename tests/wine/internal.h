@@ -13,8 +13,8 @@ namespace kelpin::wine {
 // Thrown by Abort: ends the running scenario or user script.
 struct ScenarioAborted {};
 
-// Patches the add-in's imports so the harness sees its dialogs, message
-// boxes, choosers and help calls, and hooks window creation on this thread.
+// Patches a module's imports so the harness sees its dialogs, message
+// boxes, choosers and help calls.
 void WatchAddIn(HMODULE module);
 // The user's thread: started before a scenario, stopped after it (closing
 // whatever the add-in left open).

@@ -70,6 +70,19 @@ int helpResult = 1;
 
 HWND helper = nullptr;
 HHOOK cbtHook = nullptr;
+
+// The system's own functions, for the hooks to call: the import slots they
+// would go through may point at the hooks themselves.
+struct RealFunctions {
+    decltype(&DialogBoxParamA) dialogBox;
+    decltype(&MessageBoxA) messageBox;
+    decltype(&GetOpenFileNameA) openFileName;
+    decltype(&GetSaveFileNameA) saveFileName;
+} real;
+
+template <typename T> void Resolve(T* slot, const char* dll, const char* name) {
+    *slot = reinterpret_cast<T>(reinterpret_cast<void*>(GetProcAddress(LoadLibraryA(dll), name)));
+}
 HANDLE userThread = nullptr;
 HANDLE scriptReady = nullptr;
 HANDLE scriptDone = nullptr;
@@ -145,7 +158,7 @@ INT_PTR WINAPI HookDialogBoxParamA(HINSTANCE instance, LPCSTR name, HWND owner, 
         dialogs.push_back({templateId, Handle(owner), 0});
         index = NewItem(Kind::Dialog, templateId, proc, dialogs.size() - 1);
     }
-    INT_PTR result = DialogBoxParamA(instance, name, owner, WrapDialogProc, param);
+    INT_PTR result = real.dialogBox(instance, name, owner, WrapDialogProc, param);
     Locked guard;
     dialogs[items[index].record].result = result;
     EndItem(index, result);
@@ -159,7 +172,7 @@ int WINAPI HookMessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
         messageBoxes.push_back({Handle(owner), text ? text : "", caption ? caption : "", type, 0});
         index = NewItem(Kind::MessageBox, 0, nullptr, messageBoxes.size() - 1);
     }
-    int result = MessageBoxA(owner, text, caption, type);
+    int result = real.messageBox(owner, text, caption, type);
     Locked guard;
     messageBoxes[items[index].record].result = result;
     EndItem(index, result);
@@ -183,7 +196,7 @@ BOOL RunChooser(bool save, OPENFILENAMEA* ofn) {
         choosers.push_back(record);
         index = NewItem(Kind::Chooser, 0, nullptr, choosers.size() - 1);
     }
-    BOOL chosen = save ? GetSaveFileNameA(ofn) : GetOpenFileNameA(ofn);
+    BOOL chosen = save ? real.saveFileName(ofn) : real.openFileName(ofn);
     Locked guard;
     ChooserRecord& done = choosers[items[index].record];
     done.chosen = chosen != FALSE;
@@ -467,11 +480,18 @@ void WatchAddIn(HMODULE module) {
                 reinterpret_cast<const void*>(HookGetOpenFileNameA));
     PatchImport(module, "comdlg32.dll", "GetSaveFileNameA",
                 reinterpret_cast<const void*>(HookGetSaveFileNameA));
-    cbtHook = SetWindowsHookExA(WH_CBT, CbtProc, nullptr, GetCurrentThreadId());
 }
 
 void StartUser() {
     InitializeCriticalSection(&lock);
+    Resolve(&real.dialogBox, "user32.dll", "DialogBoxParamA");
+    Resolve(&real.messageBox, "user32.dll", "MessageBoxA");
+    Resolve(&real.openFileName, "comdlg32.dll", "GetOpenFileNameA");
+    Resolve(&real.saveFileName, "comdlg32.dll", "GetSaveFileNameA");
+    // The host links the Windows seam too, for the scenarios that try it
+    // directly: its calls are watched as the add-in's are.
+    WatchAddIn(GetModuleHandleA(nullptr));
+    cbtHook = SetWindowsHookExA(WH_CBT, CbtProc, nullptr, GetCurrentThreadId());
     WNDCLASSA windowClass{};
     windowClass.lpfnWndProc = HelperProc;
     windowClass.hInstance = GetModuleHandleA(nullptr);
