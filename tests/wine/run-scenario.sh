@@ -49,10 +49,16 @@ fi
 
 out=$(mktemp)
 # wineserver -k inside the display's lifetime: the Wine desktop goes before
-# the display does, quietly.
-timeout -k 5 90 xvfb-run -a sh -c 'wine "$0" "$@"; status=$?; wineserver -k; exit $status' \
-    "$host" "$@" >"$out" 2>&1
-status=$?
+# the display does, quietly. Two virtual displays started at the same moment
+# by other test runs can pick the same number: then one fails to start and
+# is tried again.
+for attempt in 1 2 3; do
+    timeout -k 5 90 xvfb-run -a sh -c 'wine "$0" "$@"; status=$?; wineserver -k; exit $status' \
+        "$host" "$@" >"$out" 2>&1
+    status=$?
+    grep -q 'Xvfb failed to start' "$out" || break
+    sleep $attempt
+done
 tr -d '\r' <"$out"
 rm -f "$out"
 wineserver -k 2>/dev/null
