@@ -4,13 +4,21 @@
 //     kelpin_wine_host.exe <scenario>     run it; exit status 0 when it passed
 //     kelpin_wine_host.exe --list         print every scenario's name
 //
+// Running them: `ctest --preset win32` (all), or one with
+//     ctest --preset win32 -R wine.frame.load_flag_1 --output-on-failure
+// The first run makes a Wine prefix in build/win32/wineprefix; each scenario
+// runs in its own process on its own virtual display (tests/wine/
+// run-scenario.sh) and prints every failed check, then PASSED or FAILED.
+//
 // Writing scenarios
 // -----------------
 // Put them in tests/wine/scenarios/<area>.cpp (one file per area, e.g. the
 // setup dialog, the comment dialogs); tests/wine/scenarios.cmake compiles
 // every file there into the host and makes one ctest per scenario, named
-// wine.<area>.<scenario>, by reading the KELPIN_SCENARIO lines (re-run
-// configure after adding one). Nothing else needs editing.
+// wine.<area>.<scenario>, by reading the lines that start with
+// KELPIN_SCENARIO( (the next build re-runs configure by itself; the test
+// wine.scenario_list fails if a scenario escaped the list). Nothing else
+// needs editing.
 //
 //     #include "tests/wine/harness.h"
 //     using namespace kelpin::wine;
@@ -27,7 +35,9 @@
 // the host's user-interface thread, which is where the Host IDE calls the
 // entry points. The host windows are real: each answers the host messages
 // through the same editor model the native tests use (HostModel), keyed by
-// the real window handle.
+// the real window handle. An editor is opened with OpenEditor(text, path)
+// and worked through EditorState(editor): its text, selection (the caret),
+// kind, and the refusals the model can play.
 //
 // Checks: CHECK(condition) and CHECK_EQ(actual, expected) record a failure
 // with file, line and both values and let the scenario go on; REQUIRE(...)
@@ -65,6 +75,9 @@
 // through their controls. A window the script leaves open, or one opened
 // with no script at all, fails the scenario and is closed, so nothing hangs;
 // a watchdog ends a scenario that runs too long.
+//
+// The Windows seam (src/platform/win) is linked into the host as well, and
+// its calls are watched the same way: scenarios/seam.cpp tries it directly.
 #pragma once
 
 #include <windows.h>
