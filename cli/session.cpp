@@ -15,7 +15,9 @@
 
 namespace kelpin::cli {
 
-void PrintError(const std::string& message) { std::fprintf(stderr, "kelpin: %s\n", message.c_str()); }
+void PrintError(const std::string& message) {
+    std::fprintf(stderr, "kelpin: %s\n", message.c_str());
+}
 
 bool ReadSourceFile(const std::string& path, std::string* text) {
     struct stat st;

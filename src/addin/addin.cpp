@@ -61,7 +61,8 @@ std::int32_t Load(HostWindow window) {
     RegistryCloseKey(key);
     addInState.mainWindow = window;
 
-    for (std::int32_t id : {CmdFunctionPrototypes, CmdFunctionComment, CmdModuleComment, CmdFindUsage})
+    for (std::int32_t id :
+         {CmdFunctionPrototypes, CmdFunctionComment, CmdModuleComment, CmdFindUsage})
         if (AddCommand(window, Entry(id)) == 0) return 0;
     if (addInState.options & OptVersioning) RegisterVersionCommand();
 
@@ -78,7 +79,8 @@ std::int32_t Load(HostWindow window) {
 std::int32_t Unload(HostWindow window) {
     std::int32_t result = 1;
     for (std::int32_t id : RemovalOrder)
-        if (PlatformSendMessage(window, HostMsgRemoveCommand, static_cast<std::uintptr_t>(id), 0) == 0)
+        if (PlatformSendMessage(window, HostMsgRemoveCommand, static_cast<std::uintptr_t>(id), 0) ==
+            0)
             result = 0;
     return result;
 }
@@ -104,7 +106,8 @@ std::int32_t ModuleComment() {
     HostDocumentInfo& info = addInState.documentInfo;
     std::memset(&info, 0, sizeof info);
     info.size = HostDocumentInfoSize;
-    if (PlatformSendMessage(editor, HostMsgGetDocumentInfo, 0, reinterpret_cast<std::intptr_t>(&info)) == 0 ||
+    if (PlatformSendMessage(editor, HostMsgGetDocumentInfo, 0,
+                            reinterpret_cast<std::intptr_t>(&info)) == 0 ||
         info.kind != HostKindSource)
         return 0;
     info.path[sizeof info.path - 1] = '\0';
@@ -134,9 +137,13 @@ std::int32_t Dispatch(std::int32_t id) {
 
 } // namespace
 
-void ResetAddInState() { std::memset(static_cast<void*>(&addInState), 0, sizeof addInState); }
+void ResetAddInState() {
+    std::memset(static_cast<void*>(&addInState), 0, sizeof addInState);
+}
 
-void AttachProcess(ModuleHandle module) { addInState.moduleInstance = module; }
+void AttachProcess(ModuleHandle module) {
+    addInState.moduleInstance = module;
+}
 
 std::int32_t AddInMain(HostWindow window, std::int32_t event) {
     switch (event) {
@@ -170,10 +177,11 @@ HostWindow ActiveEditor() {
 int MoveCaret(std::int32_t position, unsigned flags) {
     HostWindow editor = ActiveEditor();
     if (flags & MoveCaretLine)
-        position = static_cast<std::int32_t>(
-            PlatformSendMessage(editor, HostMsgLineIndex, static_cast<std::uintptr_t>(position), 0));
+        position = static_cast<std::int32_t>(PlatformSendMessage(
+            editor, HostMsgLineIndex, static_cast<std::uintptr_t>(position), 0));
     HostSelection selection{position, position};
-    PlatformSendMessage(editor, HostMsgSetSelection, 0, reinterpret_cast<std::intptr_t>(&selection));
+    PlatformSendMessage(editor, HostMsgSetSelection, 0,
+                        reinterpret_cast<std::intptr_t>(&selection));
     if (flags & MoveCaretScroll) PlatformSendMessage(editor, HostMsgScrollCaret, 0, 0);
     return 1;
 }
@@ -183,7 +191,8 @@ std::int32_t CaretLine() {
     if (editor == 0) return -1;
     if (PlatformSendMessage(editor, HostMsgGetEditorKind, 0, 0) != HostKindSource) return -1;
     HostSelection selection{0, 0};
-    if (PlatformSendMessage(editor, HostMsgGetSelection, 0, reinterpret_cast<std::intptr_t>(&selection)) == 0)
+    if (PlatformSendMessage(editor, HostMsgGetSelection, 0,
+                            reinterpret_cast<std::intptr_t>(&selection)) == 0)
         return -1;
     return static_cast<std::int32_t>(PlatformSendMessage(
                editor, HostMsgLineFromChar, static_cast<std::uintptr_t>(selection.start), 0)) +

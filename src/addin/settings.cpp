@@ -14,7 +14,8 @@ namespace {
 constexpr unsigned HelpPathStoredSize = 259;
 
 void Output(const char* text) {
-    PlatformSendMessage(addInState.mainWindow, HostMsgOutput, 0, reinterpret_cast<std::intptr_t>(text));
+    PlatformSendMessage(addInState.mainWindow, HostMsgOutput, 0,
+                        reinterpret_cast<std::intptr_t>(text));
 }
 } // namespace
 
@@ -28,7 +29,8 @@ RegKey OpenSettingsKey(HostWindow owner) {
     Output(message);
     error = RegistryCreateKey(SettingsKeyPath, &key);
     if (error == 0) return key;
-    std::snprintf(message, sizeof message, "Cannot create key: %s\nERROR %ld", SettingsKeyPath, error);
+    std::snprintf(message, sizeof message, "Cannot create key: %s\nERROR %ld", SettingsKeyPath,
+                  error);
     UiMessageBox(owner, message, "Key Error", UiBoxIconError);
     return 0;
 }
@@ -37,7 +39,8 @@ void ReadSettings(RegKey key) {
     // A value that cannot be read leaves its field as it was.
     std::uint32_t options = addInState.options;
     unsigned size = sizeof options;
-    if (RegistryQueryValue(key, "flag", nullptr, &options, &size) == 0) addInState.options = options;
+    if (RegistryQueryValue(key, "flag", nullptr, &options, &size) == 0)
+        addInState.options = options;
 
     char path[sizeof addInState.helpPath];
     std::memcpy(path, addInState.helpPath, sizeof path);

@@ -55,7 +55,9 @@ enum : unsigned {
 enum : unsigned { UiNotifyUpdate = 0x0400 }; // EN_UPDATE, in the high word of wParam
 enum : int { UiIdOk = 1, UiIdCancel = 2 };
 
-inline unsigned UiLowWord(std::uintptr_t value) { return static_cast<unsigned>(value & 0xFFFF); }
+inline unsigned UiLowWord(std::uintptr_t value) {
+    return static_cast<unsigned>(value & 0xFFFF);
+}
 inline unsigned UiHighWord(std::uintptr_t value) {
     return static_cast<unsigned>((value >> 16) & 0xFFFF);
 }

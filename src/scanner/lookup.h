@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string_view>
 
 namespace kelpin {
 
@@ -15,6 +16,22 @@ struct CurrentFunction {
 
 // Scans text for the function whose body holds addInState.caretLine and fills
 // addInState.currentFunction; its declaration stays empty when there is none.
+// A body that never closes before the end of the text holds every line after
+// its start; endLine is then 0.
 void FindCurrentFunction(const char* text);
+
+// The scanner's handlers for the lookup. The begin handler keeps the last
+// function starting at or above the caret line; the end handler stops the
+// scan at the first function ending below it.
+void NoteFunctionBegin(std::int32_t line, const char* declaration, void* context);
+int NoteFunctionEnd(std::int32_t line, void* context);
+
+// Fills the record's name from the declaration the begin handler kept.
+void ExtractFunctionName();
+
+// The name in a declaration: the identifier right before its first "(",
+// blanks between them passed over. No "(": the whole declaration. Empty when
+// no identifier stands there.
+std::string_view FunctionNameOf(std::string_view declaration);
 
 } // namespace kelpin

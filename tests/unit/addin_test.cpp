@@ -30,8 +30,9 @@ TEST_F(LoadEvent, RegistersCommandsInOrderWithVersioningOff) {
     EXPECT_EQ(c[2].name, "Edit module comment");
     EXPECT_EQ(c[3].name, "Find element usage");
     EXPECT_EQ(c[4].name, "Current f&unction");
-    EXPECT_THAT((std::vector<std::uint32_t>{c[0].flags, c[1].flags, c[2].flags, c[3].flags, c[4].flags}),
-                ElementsAre(0u, 7u, 7u, 7u, 7u));
+    EXPECT_THAT(
+        (std::vector<std::uint32_t>{c[0].flags, c[1].flags, c[2].flags, c[3].flags, c[4].flags}),
+        ElementsAre(0u, 7u, 7u, 7u, 7u));
     EXPECT_EQ(c[0].icon, headless::IconFor(IDI_PROTOTYPES));
     EXPECT_EQ(c[1].icon, headless::IconFor(IDI_FUNCTION_COMMENT));
     EXPECT_EQ(c[2].icon, headless::IconFor(IDI_MODULE_COMMENT));
@@ -138,7 +139,8 @@ using Dispatch = HostTest;
 TEST_F(Dispatch, EvenAndOutOfRangeIdsComeBackWithAnEditor) {
     Load();
     OpenEditor("int x;\n");
-    for (int id : {2, 4, 6, 8, 10, 0, 12, -3}) EXPECT_EQ(AddInCommand(id), id);
+    for (int id : {2, 4, 6, 8, 10, 0, 12, -3})
+        EXPECT_EQ(AddInCommand(id), id);
     EXPECT_EQ(addInState.documentText, nullptr);
 }
 

@@ -44,7 +44,8 @@ class HostTest : public ::testing::Test {
 
     std::vector<std::int32_t> RegisteredIds() {
         std::vector<std::int32_t> ids;
-        for (const auto& c : mainWindow().commands) ids.push_back(c.id);
+        for (const auto& c : mainWindow().commands)
+            ids.push_back(c.id);
         return ids;
     }
 

@@ -69,7 +69,8 @@ class DialogDriver {
     void SetChecked(int id, bool checked);
     // Presses a button: WM_COMMAND with its id.
     void Press(int id);
-    // The close box: WM_CLOSE.
+    // The close box: WM_CLOSE, which becomes Cancel when the dialog leaves it
+    // to the system.
     void Close();
 
     explicit DialogDriver(HostWindow window) : window_(window) {}

@@ -90,8 +90,10 @@ std::uintptr_t MakeWParam(int id, unsigned notification) {
            (static_cast<unsigned>(id) & 0xFFFF);
 }
 
-void Send(HostWindow window, unsigned message, std::uintptr_t wParam, std::intptr_t lParam) {
-    if (Dialog* dialog = FindDialog(window)) dialog->proc(window, message, wParam, lParam);
+std::intptr_t Send(HostWindow window, unsigned message, std::uintptr_t wParam,
+                   std::intptr_t lParam) {
+    Dialog* dialog = FindDialog(window);
+    return dialog ? dialog->proc(window, message, wParam, lParam) : 0;
 }
 
 // ---- Registry file ----------------------------------------------------------
@@ -178,9 +180,13 @@ void Reset() {
     new (&state) State();
 }
 
-HostModel& Host() { return S().host; }
+HostModel& Host() {
+    return S().host;
+}
 
-std::map<std::string, RegistryKeyValues>& Registry() { return S().registry; }
+std::map<std::string, RegistryKeyValues>& Registry() {
+    return S().registry;
+}
 
 bool UseRegistryFile(const std::string& path) {
     S().registryFile = path;
@@ -203,28 +209,52 @@ bool UseRegistryFile(const std::string& path) {
     return true;
 }
 
-void FailRegistryCreate(long errorCode) { S().failRegistryCreate = errorCode; }
+void FailRegistryCreate(long errorCode) {
+    S().failRegistryCreate = errorCode;
+}
 
-std::vector<MessageBoxRecord>& MessageBoxes() { return S().boxes; }
-void EchoMessageBoxes(bool toStderr) { S().echoBoxes = toStderr; }
+std::vector<MessageBoxRecord>& MessageBoxes() {
+    return S().boxes;
+}
+void EchoMessageBoxes(bool toStderr) {
+    S().echoBoxes = toStderr;
+}
 
-void ExpectDialog(DialogScript script) { S().scripts.push_back(std::move(script)); }
-std::vector<int>& OpenedDialogs() { return S().opened; }
+void ExpectDialog(DialogScript script) {
+    S().scripts.push_back(std::move(script));
+}
+std::vector<int>& OpenedDialogs() {
+    return S().opened;
+}
 
-std::vector<ChooserRecord>& Choosers() { return S().choosers; }
-void AnswerChooser(std::optional<std::string> path) { S().chooserAnswers.push_back(std::move(path)); }
+std::vector<ChooserRecord>& Choosers() {
+    return S().choosers;
+}
+void AnswerChooser(std::optional<std::string> path) {
+    S().chooserAnswers.push_back(std::move(path));
+}
 
-std::vector<HelpCall>& HelpCalls() { return S().helpCalls; }
-void SetHelpResult(int result) { S().helpResult = result; }
+std::vector<HelpCall>& HelpCalls() {
+    return S().helpCalls;
+}
+void SetHelpResult(int result) {
+    S().helpResult = result;
+}
 
-IconHandle IconFor(int resourceId) { return 0x50000 + static_cast<IconHandle>(resourceId); }
+IconHandle IconFor(int resourceId) {
+    return 0x50000 + static_cast<IconHandle>(resourceId);
+}
 
-void SetClock(std::optional<std::tm> now) { S().clock = now; }
+void SetClock(std::optional<std::tm> now) {
+    S().clock = now;
+}
 void SetCurrentDirectory(std::optional<std::string> directory) {
     S().cwdOverridden = true;
     S().cwd = std::move(directory);
 }
-void FailFileWrites(int count) { S().failWrites = count; }
+void FailFileWrites(int count) {
+    S().failWrites = count;
+}
 
 // ---- DialogDriver --------------------------------------------------------
 
@@ -232,7 +262,9 @@ int DialogDriver::TemplateId() const {
     const Dialog* dialog = FindDialog(window_);
     return dialog ? dialog->templateId : 0;
 }
-HostWindow DialogDriver::Window() const { return window_; }
+HostWindow DialogDriver::Window() const {
+    return window_;
+}
 std::string DialogDriver::Caption() const {
     const Dialog* dialog = FindDialog(window_);
     return dialog ? dialog->caption : std::string();
@@ -276,7 +308,10 @@ void DialogDriver::Press(int id) {
 
 void DialogDriver::Close() {
     if (Ended()) return;
-    Send(window_, UiMsgClose, 0, 0);
+    // As the system's dialog procedure does, a close the dialog leaves alone
+    // becomes its Cancel button.
+    if (Send(window_, UiMsgClose, 0, 0) == 0 && !Ended())
+        Send(window_, UiMsgCommand, MakeWParam(UiIdCancel, 0), 0);
 }
 
 } // namespace kelpin::headless
@@ -325,7 +360,8 @@ long RegistryQueryValue(RegKey key, const char* name, unsigned* type, void* data
     return 0;
 }
 
-long RegistrySetValue(RegKey key, const char* name, unsigned type, const void* data, unsigned size) {
+long RegistrySetValue(RegKey key, const char* name, unsigned type, const void* data,
+                      unsigned size) {
     auto open = S().openKeys.find(key);
     if (open == S().openKeys.end()) return 6;
     S().registry[open->second][name] =
@@ -334,9 +370,13 @@ long RegistrySetValue(RegKey key, const char* name, unsigned type, const void* d
     return 0;
 }
 
-void RegistryCloseKey(RegKey key) { S().openKeys.erase(key); }
+void RegistryCloseKey(RegKey key) {
+    S().openKeys.erase(key);
+}
 
-IconHandle UiLoadIcon(ModuleHandle, int resourceId) { return IconFor(resourceId); }
+IconHandle UiLoadIcon(ModuleHandle, int resourceId) {
+    return IconFor(resourceId);
+}
 
 std::intptr_t UiDialogBox(ModuleHandle, int templateId, HostWindow, DialogProc proc,
                           std::intptr_t param) {
@@ -344,7 +384,8 @@ std::intptr_t UiDialogBox(ModuleHandle, int templateId, HostWindow, DialogProc p
     if (tmpl == nullptr || proc == nullptr) return -1;
     HostWindow window = S().nextDialog++;
     Dialog dialog{templateId, proc, tmpl->caption, {}, false, 0, 0};
-    for (const ControlTemplate& c : tmpl->controls) dialog.controls.push_back({c.id, c.kind, c.text, {}, false});
+    for (const ControlTemplate& c : tmpl->controls)
+        dialog.controls.push_back({c.id, c.kind, c.text, {}, false});
     S().dialogs.emplace(window, std::move(dialog));
     S().opened.push_back(templateId);
 
@@ -416,7 +457,8 @@ int UiMessageBox(HostWindow owner, const char* text, const char* caption, unsign
     S().boxes.push_back({owner, text ? text : "", caption ? caption : "", flags});
     if (S().echoBoxes) {
         std::string shown = text ? text : "";
-        while (!shown.empty() && shown.back() == '\n') shown.pop_back();
+        while (!shown.empty() && shown.back() == '\n')
+            shown.pop_back();
         std::fprintf(stderr, "%s: %s\n", caption ? caption : "", shown.c_str());
     }
     return 1; // IDOK
@@ -424,9 +466,15 @@ int UiMessageBox(HostWindow owner, const char* text, const char* caption, unsign
 
 namespace {
 int Choose(bool save, const FileChooser& chooser) {
-    ChooserRecord record{save, chooser.owner, {}, chooser.defaultExtension ? chooser.defaultExtension : "",
-                         chooser.flags, chooser.fileCapacity, chooser.file ? chooser.file : ""};
-    for (const char* p = chooser.filter; p && *p; p += std::strlen(p) + 1) record.filter.push_back(p);
+    ChooserRecord record{save,
+                         chooser.owner,
+                         {},
+                         chooser.defaultExtension ? chooser.defaultExtension : "",
+                         chooser.flags,
+                         chooser.fileCapacity,
+                         chooser.file ? chooser.file : ""};
+    for (const char* p = chooser.filter; p && *p; p += std::strlen(p) + 1)
+        record.filter.push_back(p);
     S().choosers.push_back(record);
     std::optional<std::string> answer;
     if (!S().chooserAnswers.empty()) {
@@ -439,8 +487,12 @@ int Choose(bool save, const FileChooser& chooser) {
 }
 } // namespace
 
-int UiChooseOpenFile(const FileChooser& chooser) { return Choose(false, chooser); }
-int UiChooseSaveFile(const FileChooser& chooser) { return Choose(true, chooser); }
+int UiChooseOpenFile(const FileChooser& chooser) {
+    return Choose(false, chooser);
+}
+int UiChooseSaveFile(const FileChooser& chooser) {
+    return Choose(true, chooser);
+}
 
 int UiWinHelp(HostWindow window, const char* helpFile, unsigned command, std::uintptr_t data) {
     const char* keyword = reinterpret_cast<const char*>(data);

@@ -16,7 +16,9 @@ const std::vector<DialogTemplate>& DialogTemplates() {
     static const std::vector<DialogTemplate> templates = {
         {IDD_FUNCTIONS,
          "Functions",
-         {{IDC_PROTOTYPE_TEXT, Edit, ""}, {IDC_SAVE_AS, Button, "Save as..."}, {2, Button, "Cancel"}}},
+         {{IDC_PROTOTYPE_TEXT, Edit, ""},
+          {IDC_SAVE_AS, Button, "Save as..."},
+          {2, Button, "Cancel"}}},
         {IDD_FUNCTION,
          "Function",
          {{IDC_GOTO_START, Button, "Go to &start"},

@@ -1,6 +1,7 @@
 // The seam on Windows: the real host windows, registry, dialogs from the
 // DLL's resource templates, common dialogs, WinHelp and files.
 #include <windows.h>
+// commdlg.h needs windows.h before it.
 #include <commdlg.h>
 
 #include <cstdio>
@@ -13,7 +14,9 @@ namespace kelpin {
 
 namespace {
 
-HWND Hwnd(HostWindow window) { return reinterpret_cast<HWND>(window); }
+HWND Hwnd(HostWindow window) {
+    return reinterpret_cast<HWND>(window);
+}
 
 // The portable dialog procedure and its parameter, handed to the thunk
 // through WM_INITDIALOG and kept in the dialog's user data.
@@ -80,9 +83,10 @@ long RegistryQueryValue(RegKey key, const char* name, unsigned* type, void* data
     return error;
 }
 
-long RegistrySetValue(RegKey key, const char* name, unsigned type, const void* data, unsigned size) {
-    return RegSetValueExA(reinterpret_cast<HKEY>(key), name, 0, type, static_cast<const BYTE*>(data),
-                          size);
+long RegistrySetValue(RegKey key, const char* name, unsigned type, const void* data,
+                      unsigned size) {
+    return RegSetValueExA(reinterpret_cast<HKEY>(key), name, 0, type,
+                          static_cast<const BYTE*>(data), size);
 }
 
 void RegistryCloseKey(RegKey key) {
@@ -102,9 +106,13 @@ std::intptr_t UiDialogBox(ModuleHandle module, int templateId, HostWindow owner,
                            Hwnd(owner), DialogThunk, reinterpret_cast<LPARAM>(&binding));
 }
 
-void UiEndDialog(HostWindow dialog, std::intptr_t result) { EndDialog(Hwnd(dialog), result); }
+void UiEndDialog(HostWindow dialog, std::intptr_t result) {
+    EndDialog(Hwnd(dialog), result);
+}
 
-void UiSetCaption(HostWindow dialog, const char* text) { SetWindowTextA(Hwnd(dialog), text); }
+void UiSetCaption(HostWindow dialog, const char* text) {
+    SetWindowTextA(Hwnd(dialog), text);
+}
 
 unsigned UiGetItemText(HostWindow dialog, int id, char* buffer, int size) {
     return GetDlgItemTextA(Hwnd(dialog), id, buffer, size);
@@ -132,7 +140,9 @@ bool UiIsItemChecked(HostWindow dialog, int id) {
     return IsDlgButtonChecked(Hwnd(dialog), id) == BST_CHECKED;
 }
 
-void UiUndoItem(HostWindow dialog, int id) { SendDlgItemMessageA(Hwnd(dialog), id, WM_UNDO, 0, 0); }
+void UiUndoItem(HostWindow dialog, int id) {
+    SendDlgItemMessageA(Hwnd(dialog), id, WM_UNDO, 0, 0);
+}
 
 void UiFocusItemEnd(HostWindow dialog, int id) {
     HWND item = GetDlgItem(Hwnd(dialog), id);
@@ -184,7 +194,8 @@ bool FileReadAll(const char* path, std::string* contents) {
     char buffer[65536];
     DWORD got = 0;
     bool ok = true;
-    while ((ok = ReadFile(file, buffer, sizeof buffer, &got, nullptr)) && got > 0) out.append(buffer, got);
+    while ((ok = ReadFile(file, buffer, sizeof buffer, &got, nullptr)) && got > 0)
+        out.append(buffer, got);
     CloseHandle(file);
     if (!ok) return false;
     *contents = std::move(out);
@@ -192,6 +203,11 @@ bool FileReadAll(const char* path, std::string* contents) {
 }
 
 bool FileIsWritable(const char* path) {
+    // The read-only attribute is asked first: a process with every right (Wine
+    // run as root) could open such a file for writing all the same.
+    DWORD attributes = GetFileAttributesA(path);
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
+        return false;
     HANDLE file = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return false;
@@ -200,8 +216,8 @@ bool FileIsWritable(const char* path) {
 }
 
 bool FileWriteAll(const char* path, std::string_view contents) {
-    HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                              nullptr);
+    HANDLE file =
+        CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return false;
     bool ok = WriteHandle(file, contents);
     return CloseHandle(file) && ok;

@@ -16,7 +16,9 @@ void CopyOut(const std::string& text, char* buffer, std::size_t capacity) {
     buffer[n] = '\0';
 }
 
-char Fold(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+char Fold(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 bool MatchesAt(const std::string& text, const std::string& needle, std::size_t at, bool matchCase) {
     for (std::size_t i = 0; i < needle.size(); ++i) {
@@ -118,7 +120,8 @@ std::intptr_t HostModel::Handle(HostWindow window, unsigned message, std::uintpt
     if (MainWindow* main = Main(window)) return HandleMain(*main, message, wParam, lParam);
     if (ProjectWindow* project = Project(window))
         return HandleProject(*project, message, wParam, lParam);
-    if (EditorWindow* editor = Editor(window)) return HandleEditor(*editor, message, wParam, lParam);
+    if (EditorWindow* editor = Editor(window))
+        return HandleEditor(*editor, message, wParam, lParam);
     return 0;
 }
 
@@ -140,16 +143,14 @@ std::intptr_t HostModel::HandleMain(MainWindow& main, unsigned message, std::uin
         std::erase_if(main.commands, [id](const RegisteredCommand& c) { return c.id == id; });
         return 1;
     }
-    case HostMsgGetActiveEditor:
-        return static_cast<std::intptr_t>(main.activeEditor);
+    case HostMsgGetActiveEditor: return static_cast<std::intptr_t>(main.activeEditor);
     case HostMsgOutput:
         if (lParam == 0)
             main.output.push_back({false, {}});
         else
             main.output.push_back({true, reinterpret_cast<const char*>(lParam)});
         return 1;
-    default:
-        return 0;
+    default: return 0;
     }
 }
 
@@ -173,20 +174,18 @@ std::intptr_t HostModel::HandleProject(ProjectWindow& project, unsigned message,
         project.addedFiles.push_back(path);
         return 1;
     }
-    default:
-        return 0;
+    default: return 0;
     }
 }
 
-std::intptr_t HostModel::HandleEditor(EditorWindow& editor, unsigned message,
-                                      std::uintptr_t wParam, std::intptr_t lParam) {
+std::intptr_t HostModel::HandleEditor(EditorWindow& editor, unsigned message, std::uintptr_t wParam,
+                                      std::intptr_t lParam) {
     std::string& text = editor.text;
     HostSelection& sel = editor.selection;
     auto low = [&] { return std::min(sel.start, sel.end); };
     auto high = [&] { return std::max(sel.start, sel.end); };
     switch (message) {
-    case HostMsgGetEditorKind:
-        return editor.kind;
+    case HostMsgGetEditorKind: return editor.kind;
     case HostMsgGetDocumentInfo: {
         auto* info = reinterpret_cast<HostDocumentInfo*>(lParam);
         if (info == nullptr || editor.refuseDocumentInfo || info->size != HostDocumentInfoSize)
@@ -201,8 +200,7 @@ std::intptr_t HostModel::HandleEditor(EditorWindow& editor, unsigned message,
         CopyOut(text, buffer, wParam + 1);
         return static_cast<std::intptr_t>(std::min<std::size_t>(text.size(), wParam));
     }
-    case HostMsgGetTextLength:
-        return static_cast<std::intptr_t>(text.size());
+    case HostMsgGetTextLength: return static_cast<std::intptr_t>(text.size());
     case HostMsgGetSelectedText: {
         char* buffer = reinterpret_cast<char*>(lParam);
         if (buffer == nullptr) return 0;
@@ -242,9 +240,7 @@ std::intptr_t HostModel::HandleEditor(EditorWindow& editor, unsigned message,
         if (position == -1) position = sel.start;
         return LineOfPosition(text, position);
     }
-    case HostMsgScrollCaret:
-        ++editor.scrolls;
-        return 1;
+    case HostMsgScrollCaret: ++editor.scrolls; return 1;
     case HostMsgFindText: {
         const char* needle = reinterpret_cast<const char*>(lParam);
         if (needle == nullptr) return -1;
@@ -252,8 +248,7 @@ std::intptr_t HostModel::HandleEditor(EditorWindow& editor, unsigned message,
         std::int32_t from = (flags & HostFindDown) ? high() : low();
         return FindInText(text, needle, from, flags);
     }
-    default:
-        return 0;
+    default: return 0;
     }
 }
 

@@ -19,13 +19,13 @@
 namespace kelpin::headless {
 
 struct EditorWindow {
-    std::string text;               // the document, bytes as they stand
-    std::string path;               // "\"-separated full file name
+    std::string text; // the document, bytes as they stand
+    std::string path; // "\"-separated full file name
     std::int32_t kind = HostKindSource;
     HostSelection selection{0, 0};
-    int scrolls = 0;                // HostMsgScrollCaret requests
+    int scrolls = 0; // HostMsgScrollCaret requests
     bool refuseDocumentInfo = false;
-    bool refuseSelection = false;   // HostMsgGetSelection yields 0
+    bool refuseSelection = false; // HostMsgGetSelection yields 0
 };
 
 struct ProjectWindow {
