@@ -6,9 +6,10 @@
 //
 // Running them: `ctest --preset win32` (all), or one with
 //     ctest --preset win32 -R wine.frame.load_flag_1 --output-on-failure
-// The first run makes a Wine prefix in build/win32/wineprefix; each scenario
-// runs in its own process on its own virtual display (tests/wine/
-// run-scenario.sh) and prints every failed check, then PASSED or FAILED.
+// The first run makes a Wine prefix in build/win32/wineprefix; wine.start
+// opens a virtual display and a wineserver that the run's scenarios share
+// and wine.end closes them (tests/wine/run-scenario.sh). Each scenario is a
+// process of its own and prints every failed check, then PASSED or FAILED.
 //
 // Writing scenarios
 // -----------------

@@ -247,6 +247,12 @@ KELPIN_SCENARIO(seam_files) {
     CHECK(!FileReplace(path.c_str(), "refused"));
     CloseHandle(held);
     CHECK_EQ(ReadTextFile(path), std::optional<std::string>("new"));
+    // Read-only, even to a process that could write it anyway (run as root).
+    SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY);
+    CHECK(!FileIsWritable(path.c_str()));
+    CHECK(!FileReplace(path.c_str(), "refused"));
+    SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    CHECK_EQ(ReadTextFile(path), std::optional<std::string>("new"));
 
     REQUIRE(SetCurrentDirectoryA(directory.c_str()));
     std::string current;
