@@ -86,6 +86,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <source_location>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -277,27 +278,30 @@ const std::vector<HelpRecord>& HelpCalls();
 void SetHelpResult(int result);
 
 // ---- The scripted user --------------------------------------------------------
+// What the scripted user does stops the scenario when it cannot be done (no
+// such control, no window in time); the failure names the script's line.
+using Where = std::source_location;
 // A window the add-in opened, as the user sees and works it. Every call runs
 // on the host's thread, in order, as a user's input would arrive.
 class Window {
   public:
     explicit Window(HWND hwnd = nullptr) : hwnd_(hwnd) {}
     HWND Handle() const { return hwnd_; }
-    std::string Caption() const;
-    std::string Text(int id) const;
-    bool IsChecked(int id) const;
-    bool IsEnabled(int id) const;
-    bool Exists(int id) const;
+    std::string Caption(Where where = Where::current()) const;
+    std::string Text(int id, Where where = Where::current()) const;
+    bool IsChecked(int id, Where where = Where::current()) const;
+    bool IsEnabled(int id, Where where = Where::current()) const;
+    bool Exists(int id, Where where = Where::current()) const;
     // Types a new text over the edit control's whole text, as a user who
     // selects all and types would: the dialog hears EN_UPDATE and EN_CHANGE,
     // and the change can be undone.
-    void Type(int id, const std::string& text) const;
+    void Type(int id, const std::string& text, Where where = Where::current()) const;
     // Clicks the check box when it is not in the wanted state.
-    void SetChecked(int id, bool checked) const;
+    void SetChecked(int id, bool checked, Where where = Where::current()) const;
     // Clicks a button (BM_CLICK).
-    void Press(int id) const;
+    void Press(int id, Where where = Where::current()) const;
     // The close box: WM_CLOSE.
-    void Close() const;
+    void Close(Where where = Where::current()) const;
     // True once the window is gone.
     bool Ended() const;
 
@@ -310,10 +314,10 @@ class Dialog : public Window {
     Dialog(HWND hwnd, int templateId) : Window(hwnd), templateId_(templateId) {}
     int TemplateId() const { return templateId_; }
     // Waits for the dialog to end and gives its result; fails after a timeout.
-    std::intptr_t Result() const;
+    std::intptr_t Result(Where where = Where::current()) const;
     // The harness's own EndDialog, for a dialog whose procedure cannot end
     // itself yet. A finished dialog never needs it.
-    void EndNow(std::intptr_t result) const;
+    void EndNow(std::intptr_t result, Where where = Where::current()) const;
 
   private:
     int templateId_;
@@ -334,21 +338,21 @@ class Chooser : public Window {
     Chooser(HWND hwnd, ChooserRecord record) : Window(hwnd), record(std::move(record)) {}
     ChooserRecord record;
     // Types the file name into the chooser and presses its OK button.
-    void Choose(const std::string& path) const;
-    void Cancel() const;
+    void Choose(const std::string& path, Where where = Where::current()) const;
+    void Cancel(Where where = Where::current()) const;
 };
 
 class User {
   public:
     // The next window the add-in opens must be dialog templateId.
-    Dialog ExpectDialog(int templateId);
-    MessageBoxSeen ExpectMessageBox();
-    Chooser ExpectChooser(); // open or save: see record.save
+    Dialog ExpectDialog(int templateId, Where where = Where::current());
+    MessageBoxSeen ExpectMessageBox(Where where = Where::current());
+    Chooser ExpectChooser(Where where = Where::current()); // open or save: see record.save
     // A system window opened by no call of the add-in (the chooser's
     // confirmation box, say).
-    Window ExpectOtherWindow();
+    Window ExpectOtherWindow(Where where = Where::current());
     // Fails when another window opens within the time given.
-    void ExpectNothingMore(DWORD milliseconds = 300);
+    void ExpectNothingMore(DWORD milliseconds = 300, Where where = Where::current());
 };
 using UserScript = std::function<void(User&)>;
 
@@ -357,6 +361,6 @@ using UserScript = std::function<void(User&)>;
 std::intptr_t WithUser(const std::function<std::intptr_t()>& action, const UserScript& script);
 
 // Runs fn on the host's thread (from the user's thread) and waits for it.
-void OnHostThread(const std::function<void()>& fn);
+void OnHostThread(const std::function<void()>& fn, Where where = Where::current());
 
 } // namespace kelpin::wine

@@ -121,8 +121,9 @@ bool RegisterScenario(const char* name, ScenarioBody body) {
 
 void Fail(const char* file, int line, const std::string& message) {
     const char* base = std::strrchr(file, '/');
-    std::string entry =
-        std::string(base ? base + 1 : file) + ":" + std::to_string(line) + ": " + message;
+    // Line 0: the harness's watcher speaks, not a line of a scenario.
+    std::string entry = std::string(base ? base + 1 : file) +
+                        (line ? ":" + std::to_string(line) : std::string()) + ": " + message;
     EnterCriticalSection(&failureLock);
     failures.push_back(entry);
     LeaveCriticalSection(&failureLock);

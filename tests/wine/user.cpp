@@ -300,20 +300,21 @@ std::size_t ItemCount() {
 
 // Runs fn on the host's thread. An action may open a window, and then its
 // job goes on behind that window: the wait ends as soon as one opens.
-void RunJob(std::function<void()> fn, bool action) {
+void RunJob(const Where& where, std::function<void()> fn, bool action) {
     auto job = std::make_shared<Job>();
     job->fn = std::move(fn);
     std::size_t before = ItemCount();
     if (!PostMessageA(helper, RunJobMessage, 0,
                       reinterpret_cast<LPARAM>(new std::shared_ptr<Job>(job))))
-        Abort(__FILE__, __LINE__, "cannot reach the host's thread");
+        Abort(where.file_name(), where.line(), "cannot reach the host's thread");
     DWORD start = GetTickCount();
     while (WaitForSingleObject(job->done, 10) != WAIT_OBJECT_0) {
         if (action && ItemCount() > before) return;
         if (GetTickCount() - start > WaitLimit)
-            Abort(__FILE__, __LINE__, "the host's thread did not run the user's input in time");
+            Abort(where.file_name(), where.line(),
+                  "the host's thread did not run the user's input in time");
     }
-    if (!job->error.empty()) Abort(__FILE__, __LINE__, job->error);
+    if (!job->error.empty()) Abort(where.file_name(), where.line(), job->error);
 }
 
 HWND Control(HWND dialog, int id, std::string* error) {
@@ -321,7 +322,7 @@ HWND Control(HWND dialog, int id, std::string* error) {
     if (control == nullptr) {
         char caption[256] = "";
         GetWindowTextA(dialog, caption, sizeof caption);
-        *error = "no control " + std::to_string(id) + " in " + Show(caption);
+        *error = "no control " + std::to_string(id) + " in " + Show(std::string(caption));
     }
     return control;
 }
@@ -356,8 +357,7 @@ void Sentinel() {
             if (item.forced || item.hwnd == nullptr) continue;
             if (item.ended || !IsWindow(item.hwnd)) {
                 if (!item.consumed)
-                    Fail(__FILE__, __LINE__,
-                         "unexpected " + Describe(item) + " (it closed itself)");
+                    Fail("watcher", 0, "unexpected " + Describe(item) + " (it closed itself)");
                 item.consumed = true;
                 continue;
             }
@@ -367,7 +367,7 @@ void Sentinel() {
                 continue;
             }
             if (now - item.unattendedSince < UnattendedGrace) continue;
-            Fail(__FILE__, __LINE__,
+            Fail("watcher", 0,
                  item.consumed ? Describe(item) + " was left open by the user's script"
                                : "unexpected " + Describe(item) + ": no script answered it");
             item.forced = item.consumed = true;
@@ -386,8 +386,7 @@ DWORD WINAPI UserThread(LPVOID) {
                 (*pendingScript)(user);
             } catch (const ScenarioAborted&) {
             } catch (const std::exception& e) {
-                Fail(__FILE__, __LINE__,
-                     std::string("exception in the user's script: ") + e.what());
+                Fail("watcher", 0, std::string("exception in the user's script: ") + e.what());
             }
             pendingScript = nullptr;
             InterlockedExchange(&scriptRunning, 0);
@@ -409,7 +408,8 @@ void Pump() {
 
 // The next window nobody has taken yet, once it can be worked: a dialog
 // after its initialisation, any window once shown (or already ended).
-Item Next(const std::string& wanted, const std::function<bool(const Item&)>& fits) {
+Item Next(const Where& where, const std::string& wanted,
+          const std::function<bool(const Item&)>& fits) {
     DWORD start = GetTickCount();
     for (;;) {
         {
@@ -422,13 +422,13 @@ Item Next(const std::string& wanted, const std::function<bool(const Item&)>& fit
                 if (!ready) break;
                 item.consumed = true;
                 if (!fits(item))
-                    Abort(__FILE__, __LINE__,
+                    Abort(where.file_name(), where.line(),
                           "expected " + wanted + ", but the add-in opened " + Describe(item));
                 return item;
             }
         }
         if (GetTickCount() - start > WaitLimit)
-            Abort(__FILE__, __LINE__,
+            Abort(where.file_name(), where.line(),
                   "expected " + wanted + ", but no window opened within " +
                       std::to_string(WaitLimit / 1000) + " s");
         Sleep(10);
@@ -527,58 +527,65 @@ std::intptr_t WithUser(const std::function<std::intptr_t()>& action, const UserS
     return result;
 }
 
-void OnHostThread(const std::function<void()>& fn) {
-    RunJob(fn, false);
+void OnHostThread(const std::function<void()>& fn, Where where) {
+    RunJob(where, fn, false);
 }
 
 // ---- The user's view of a window ---------------------------------------------------
 
-std::string Window::Caption() const {
+std::string Window::Caption(Where where) const {
     std::string caption;
     HWND window = hwnd_;
-    RunJob([&] { caption = WindowText(window); }, false);
+    RunJob(
+        where, [&] { caption = WindowText(window); }, false);
     return caption;
 }
 
-std::string Window::Text(int id) const {
+std::string Window::Text(int id, Where where) const {
     std::string text, error;
     HWND window = hwnd_;
     RunJob(
+        where,
         [&] {
             if (HWND control = Control(window, id, &error)) text = WindowText(control);
         },
         false);
-    if (!error.empty()) Abort(__FILE__, __LINE__, error);
+    if (!error.empty()) Abort(where.file_name(), where.line(), error);
     return text;
 }
 
-bool Window::IsChecked(int id) const {
+bool Window::IsChecked(int id, Where where) const {
     bool checked = false;
     HWND window = hwnd_;
-    RunJob([&] { checked = IsDlgButtonChecked(window, id) == BST_CHECKED; }, false);
+    RunJob(
+        where, [&] { checked = IsDlgButtonChecked(window, id) == BST_CHECKED; }, false);
     return checked;
 }
 
-bool Window::IsEnabled(int id) const {
+bool Window::IsEnabled(int id, Where where) const {
     bool enabled = false;
     HWND window = hwnd_;
-    RunJob([&] { enabled = IsWindowEnabled(GetDlgItem(window, id)) != FALSE; }, false);
+    RunJob(
+        where, [&] { enabled = IsWindowEnabled(GetDlgItem(window, id)) != FALSE; }, false);
     return enabled;
 }
 
-bool Window::Exists(int id) const {
+bool Window::Exists(int id, Where where) const {
     bool exists = false;
     HWND window = hwnd_;
-    RunJob([&] { exists = GetDlgItem(window, id) != nullptr; }, false);
+    RunJob(
+        where, [&] { exists = GetDlgItem(window, id) != nullptr; }, false);
     return exists;
 }
 
 namespace {
 // Input for a control a user can reach: it exists, is shown and enabled.
 // Errors are kept by the job (the user's thread aborts on them).
-std::shared_ptr<std::string> InputJob(HWND window, int id, std::function<void(HWND)> input) {
+std::shared_ptr<std::string> InputJob(const Where& where, HWND window, int id,
+                                      std::function<void(HWND)> input) {
     auto error = std::make_shared<std::string>();
     RunJob(
+        where,
         [=] {
             HWND control = Control(window, id, error.get());
             if (control == nullptr) return;
@@ -591,38 +598,40 @@ std::shared_ptr<std::string> InputJob(HWND window, int id, std::function<void(HW
         true);
     return error;
 }
-void Check(const std::shared_ptr<std::string>& error) {
-    if (!error->empty()) Abort(__FILE__, __LINE__, *error);
+void Check(const Where& where, const std::shared_ptr<std::string>& error) {
+    if (!error->empty()) Abort(where.file_name(), where.line(), *error);
 }
 } // namespace
 
-void Window::Type(int id, const std::string& text) const {
-    Check(InputJob(hwnd_, id, [text](HWND edit) {
-        SetFocus(edit);
-        SendMessageA(edit, EM_SETSEL, 0, -1);
-        SendMessageA(edit, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(text.c_str()));
-    }));
+void Window::Type(int id, const std::string& text, Where where) const {
+    Check(where, InputJob(where, hwnd_, id, [text](HWND edit) {
+              SetFocus(edit);
+              SendMessageA(edit, EM_SETSEL, 0, -1);
+              SendMessageA(edit, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(text.c_str()));
+          }));
 }
 
-void Window::SetChecked(int id, bool checked) const {
-    if (IsChecked(id) == checked) return;
-    Press(id);
+void Window::SetChecked(int id, bool checked, Where where) const {
+    if (IsChecked(id, where) == checked) return;
+    Press(id, where);
 }
 
-void Window::Press(int id) const {
-    Check(InputJob(hwnd_, id, [](HWND button) { SendMessageA(button, BM_CLICK, 0, 0); }));
+void Window::Press(int id, Where where) const {
+    Check(where,
+          InputJob(where, hwnd_, id, [](HWND button) { SendMessageA(button, BM_CLICK, 0, 0); }));
 }
 
-void Window::Close() const {
+void Window::Close(Where where) const {
     HWND window = hwnd_;
-    RunJob([window] { SendMessageA(window, WM_CLOSE, 0, 0); }, true);
+    RunJob(
+        where, [window] { SendMessageA(window, WM_CLOSE, 0, 0); }, true);
 }
 
 bool Window::Ended() const {
     return !IsWindow(hwnd_);
 }
 
-std::intptr_t Dialog::Result() const {
+std::intptr_t Dialog::Result(Where where) const {
     DWORD start = GetTickCount();
     for (;;) {
         {
@@ -632,23 +641,26 @@ std::intptr_t Dialog::Result() const {
                     return item.result;
         }
         if (GetTickCount() - start > WaitLimit)
-            Abort(__FILE__, __LINE__, "dialog " + std::to_string(templateId_) + " did not end");
+            Abort(where.file_name(), where.line(),
+                  "dialog " + std::to_string(templateId_) + " did not end");
         Sleep(10);
     }
 }
 
-void Dialog::EndNow(std::intptr_t result) const {
+void Dialog::EndNow(std::intptr_t result, Where where) const {
     HWND window = hwnd_;
-    RunJob([=] { EndDialog(window, result); }, false);
+    RunJob(
+        where, [=] { EndDialog(window, result); }, false);
 }
 
-void Chooser::Choose(const std::string& path) const {
+void Chooser::Choose(const std::string& path, Where where) const {
     // The file name box: a combo box in the explorer-style chooser, a plain
     // edit in the older one.
     constexpr int FileNameCombo = 0x47C, FileNameEdit = 0x480;
     auto error = std::make_shared<std::string>();
     HWND window = hwnd_;
     RunJob(
+        where,
         [=] {
             HWND name = GetDlgItem(window, FileNameCombo);
             if (name == nullptr || !IsWindowVisible(name)) name = GetDlgItem(window, FileNameEdit);
@@ -660,45 +672,47 @@ void Chooser::Choose(const std::string& path) const {
             SendMessageA(GetDlgItem(window, IDOK), BM_CLICK, 0, 0);
         },
         true);
-    Check(error);
+    Check(where, error);
 }
 
-void Chooser::Cancel() const {
-    Press(IDCANCEL);
+void Chooser::Cancel(Where where) const {
+    Press(IDCANCEL, where);
 }
 
 // ---- Expectations ----------------------------------------------------------------
 
-Dialog User::ExpectDialog(int templateId) {
-    Item item = Next("dialog " + std::to_string(templateId), [templateId](const Item& i) {
+Dialog User::ExpectDialog(int templateId, Where where) {
+    Item item = Next(where, "dialog " + std::to_string(templateId), [templateId](const Item& i) {
         return i.kind == Kind::Dialog && i.templateId == templateId;
     });
     return Dialog(item.hwnd, item.templateId);
 }
 
-MessageBoxSeen User::ExpectMessageBox() {
-    Item item = Next("a message box", [](const Item& i) { return i.kind == Kind::MessageBox; });
+MessageBoxSeen User::ExpectMessageBox(Where where) {
+    Item item =
+        Next(where, "a message box", [](const Item& i) { return i.kind == Kind::MessageBox; });
     Locked guard;
     return MessageBoxSeen(item.hwnd, messageBoxes[item.record]);
 }
 
-Chooser User::ExpectChooser() {
-    Item item = Next("a file chooser", [](const Item& i) { return i.kind == Kind::Chooser; });
+Chooser User::ExpectChooser(Where where) {
+    Item item =
+        Next(where, "a file chooser", [](const Item& i) { return i.kind == Kind::Chooser; });
     Locked guard;
     return Chooser(item.hwnd, choosers[item.record]);
 }
 
-Window User::ExpectOtherWindow() {
-    Item item = Next("a system window", [](const Item& i) { return i.kind == Kind::Other; });
+Window User::ExpectOtherWindow(Where where) {
+    Item item = Next(where, "a system window", [](const Item& i) { return i.kind == Kind::Other; });
     return Window(item.hwnd);
 }
 
-void User::ExpectNothingMore(DWORD milliseconds) {
+void User::ExpectNothingMore(DWORD milliseconds, Where where) {
     Sleep(milliseconds);
     Locked guard;
     for (const Item& item : items)
         if (!item.consumed) {
-            Fail(__FILE__, __LINE__, "unexpected " + Describe(item));
+            Fail(where.file_name(), where.line(), "unexpected " + Describe(item));
             return;
         }
 }
