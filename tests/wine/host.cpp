@@ -122,8 +122,10 @@ bool RegisterScenario(const char* name, ScenarioBody body) {
 void Fail(const char* file, int line, const std::string& message) {
     const char* base = std::strrchr(file, '/');
     // Line 0: the harness's watcher speaks, not a line of a scenario.
-    std::string entry = std::string(base ? base + 1 : file) +
-                        (line ? ":" + std::to_string(line) : std::string()) + ": " + message;
+    std::string entry = base ? base + 1 : file;
+    if (line) entry += ":" + std::to_string(line);
+    entry += ": ";
+    entry += message;
     EnterCriticalSection(&failureLock);
     failures.push_back(entry);
     LeaveCriticalSection(&failureLock);
