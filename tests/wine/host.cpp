@@ -123,7 +123,10 @@ void Fail(const char* file, int line, const std::string& message) {
     const char* base = std::strrchr(file, '/');
     // Line 0: the harness's watcher speaks, not a line of a scenario.
     std::string entry = base ? base + 1 : file;
-    if (line) entry += ":" + std::to_string(line);
+    if (line) {
+        entry += ':';
+        entry += std::to_string(line);
+    }
     entry += ": ";
     entry += message;
     EnterCriticalSection(&failureLock);
