@@ -130,15 +130,22 @@ INT_PTR CALLBACK WrapDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM
     std::size_t index = 0;
     {
         Locked guard;
-        for (std::size_t i = items.size(); i-- > 0;) {
-            if (items[i].kind == Kind::Dialog && !items[i].ended &&
-                (items[i].hwnd == window || items[i].hwnd == nullptr)) {
-                items[i].hwnd = window;
-                proc = items[i].proc;
+        // Its own item; else, the first message of a new dialog, the one
+        // being opened now. An open dialog's messages while another opens
+        // over it must not be taken for the new one's.
+        bool found = false;
+        for (std::size_t i = items.size(); i-- > 0 && !found;)
+            if (items[i].kind == Kind::Dialog && !items[i].ended && items[i].hwnd == window) {
                 index = i;
-                break;
+                found = true;
             }
+        if (!found && !running.empty() && items[running.back()].kind == Kind::Dialog &&
+            items[running.back()].hwnd == nullptr) {
+            index = running.back();
+            items[index].hwnd = window;
+            found = true;
         }
+        if (found) proc = items[index].proc;
     }
     if (proc == nullptr) return FALSE;
     INT_PTR result = proc(window, message, wParam, lParam);

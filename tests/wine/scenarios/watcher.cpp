@@ -23,6 +23,7 @@ namespace {
 struct ProbeLog {
     std::vector<std::string> notes; // "EN_UPDATE <text>", "BN_CLICKED 4018", ...
     bool save = false;              // Find opens the save chooser
+    bool nested = false;            // Find opens a second dialog instead
     char file[260] = "";
 };
 ProbeLog probe;
@@ -31,6 +32,15 @@ std::string ItemText(HWND dialog, int id) {
     char text[512];
     GetDlgItemTextA(dialog, id, text, sizeof text);
     return text;
+}
+
+// The inner dialog of a nested pair: OK ends it with 7.
+INT_PTR CALLBACK InnerProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+    if (message == WM_INITDIALOG) return TRUE;
+    if (message != WM_COMMAND) return FALSE;
+    if (LOWORD(wParam) == IDOK) EndDialog(dialog, 7);
+    if (LOWORD(wParam) == IDCANCEL) EndDialog(dialog, -1);
+    return TRUE;
 }
 
 INT_PTR CALLBACK ProbeProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
@@ -47,7 +57,12 @@ INT_PTR CALLBACK ProbeProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
         probe.notes.push_back("EN_CHANGE " + ItemText(dialog, id));
     else if (id == IDC_ENABLE_VERSION && code == BN_CLICKED)
         probe.notes.push_back("BN_CLICKED " + std::to_string(id));
-    else if (id == IDC_FIND_HELP) {
+    else if (id == IDC_FIND_HELP && probe.nested) {
+        HINSTANCE module = reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(dialog, GWLP_HINSTANCE));
+        INT_PTR inner =
+            TrackedDialogBox(module, MAKEINTRESOURCEA(IDD_VERSION), dialog, InnerProc, 0);
+        SetDlgItemTextA(dialog, IDC_HELP_PATH, std::to_string(inner).c_str());
+    } else if (id == IDC_FIND_HELP) {
         OPENFILENAMEA ofn{};
         ofn.lStructSize = sizeof ofn;
         ofn.hwndOwner = dialog;
@@ -177,6 +192,30 @@ KELPIN_SCENARIO(save_chooser_confirms) {
     REQUIRE(Choosers().size() == 1);
     CHECK(Choosers()[0].chosen);
     CHECK(!ReadTextFile(ScratchDirectory() + "missing.hlp"));
+}
+
+// A dialog opened from a dialog is told apart from its owner, whose own
+// messages go on while the second one opens over it.
+KELPIN_SCENARIO(nested_dialogs) {
+    LoadAddIn();
+    probe.nested = true;
+    std::intptr_t result = WithUser(RunProbe, [](User& user) {
+        Dialog outer = user.ExpectDialog(IDD_SETUP);
+        outer.Press(IDC_FIND_HELP);
+        Dialog inner = user.ExpectDialog(IDD_VERSION);
+        CHECK(inner.Handle() != outer.Handle());
+        CHECK(inner.Exists(IDC_VERSION_BUILD));
+        CHECK(!outer.Ended());
+        inner.Press(IDOK);
+        CHECK_EQ(inner.Result(), 7);
+        CHECK_EQ(outer.Text(IDC_HELP_PATH), std::string("7"));
+        outer.Press(IDCANCEL);
+        CHECK_EQ(outer.Result(), -1);
+    });
+    CHECK_EQ(result, -1);
+    REQUIRE(Dialogs().size() == 2);
+    CHECK_EQ(Dialogs()[1].templateId, IDD_VERSION);
+    CHECK_EQ(Dialogs()[1].result, 7);
 }
 
 // Nobody answers: the box is closed, the scenario learns why, nothing hangs.
