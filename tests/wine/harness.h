@@ -353,6 +353,9 @@ class User {
     Window ExpectOtherWindow(Where where = Where::current());
     // Fails when another window opens within the time given.
     void ExpectNothingMore(DWORD milliseconds = 300, Where where = Where::current());
+    // How long each Expect... waits for its window: 5 s unless told, which
+    // a scenario that expects a window not to come may shorten.
+    void Patience(DWORD milliseconds);
 };
 using UserScript = std::function<void(User&)>;
 

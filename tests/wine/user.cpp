@@ -25,7 +25,8 @@ namespace kelpin::wine {
 
 namespace {
 
-constexpr DWORD WaitLimit = 5000;      // for a window to open, a job to run
+constexpr DWORD WaitLimit = 5000;      // for a job to run, a dialog to end
+DWORD patience = WaitLimit;            // for a window to open
 constexpr DWORD UnattendedGrace = 700; // before an unanswered window is closed
 constexpr UINT RunJobMessage = WM_APP + 0x77;
 
@@ -434,10 +435,10 @@ Item Next(const Where& where, const std::string& wanted,
                 return item;
             }
         }
-        if (GetTickCount() - start > WaitLimit)
+        if (GetTickCount() - start > patience)
             Abort(where.file_name(), where.line(),
                   "expected " + wanted + ", but no window opened within " +
-                      std::to_string(WaitLimit / 1000) + " s");
+                      std::to_string(patience) + " ms");
         Sleep(10);
     }
 }
@@ -712,6 +713,10 @@ Chooser User::ExpectChooser(Where where) {
 Window User::ExpectOtherWindow(Where where) {
     Item item = Next(where, "a system window", [](const Item& i) { return i.kind == Kind::Other; });
     return Window(item.hwnd);
+}
+
+void User::Patience(DWORD milliseconds) {
+    patience = milliseconds;
 }
 
 void User::ExpectNothingMore(DWORD milliseconds, Where where) {

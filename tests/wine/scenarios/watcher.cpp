@@ -230,7 +230,11 @@ KELPIN_SCENARIO(unanswered_window_fails) {
     if (!failures.empty())
         CHECK(failures[0].find("unexpected message box \"Anyone?\"") != std::string::npos);
     // A script that expects a dialog the action never opens fails in time.
-    WithUser([] { return 0; }, [](User& user) { user.ExpectDialog(IDD_SETUP); });
+    WithUser([] { return 0; },
+             [](User& user) {
+                 user.Patience(500);
+                 user.ExpectDialog(IDD_SETUP);
+             });
     failures = TakeFailures();
     CHECK_EQ(failures.size(), 1u);
     CHECK_EQ(failures.size(), 1u);
