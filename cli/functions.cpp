@@ -1,8 +1,232 @@
 // kelpin functions, kelpin function.
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <nlohmann/json.hpp>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "addin/addin.h"
 #include "cli.h"
+#include "scanner/lookup.h"
+#include "scanner/scanner.h"
 
 namespace kelpin::cli {
 
-void AddFunctionsCommands(CLI::App&, int*) {}
+namespace {
+
+struct FoundFunction {
+    std::string declaration;
+    std::int32_t start;
+    std::optional<std::int32_t> end; // none: the body never closes
+};
+
+void KeepBegin(std::int32_t line, const char* declaration, void* context) {
+    static_cast<std::vector<FoundFunction>*>(context)->push_back({declaration, line, std::nullopt});
+}
+
+int KeepEnd(std::int32_t line, void* context) {
+    static_cast<std::vector<FoundFunction>*>(context)->back().end = line;
+    return 1;
+}
+
+// The text as JSON can carry any bytes: each byte is the character of the same
+// code point (Latin-1), written in UTF-8.
+std::string Latin1(std::string_view bytes) {
+    std::string utf8;
+    utf8.reserve(bytes.size());
+    for (char c : bytes) {
+        auto b = static_cast<unsigned char>(c);
+        if (b < 0x80) {
+            utf8 += c;
+        } else {
+            utf8 += static_cast<char>(0xC0 | (b >> 6));
+            utf8 += static_cast<char>(0x80 | (b & 0x3F));
+        }
+    }
+    return utf8;
+}
+
+nlohmann::ordered_json FunctionJson(std::string_view name, std::string_view declaration,
+                                    std::int32_t start, std::optional<std::int32_t> end) {
+    nlohmann::ordered_json object;
+    object["name"] = Latin1(name);
+    object["declaration"] = Latin1(declaration);
+    object["start"] = start;
+    object["end"] = end ? nlohmann::ordered_json(*end) : nlohmann::ordered_json(nullptr);
+    return object;
+}
+
+// A line number: digits only, not 0.
+const CLI::Validator LineNumber(
+    [](std::string& input) -> std::string {
+        bool digits = !input.empty() && std::all_of(input.begin(), input.end(),
+                                                    [](char c) { return c >= '0' && c <= '9'; });
+        if (digits && input.find_first_not_of('0') != std::string::npos) return {};
+        return "not a line number (1, 2, ...): " + input;
+    },
+    "LINE");
+
+// The text of a source file for one scan. A large file is mapped rather than
+// read: its pages are used where they lie, with no copy and no zero fill of a
+// buffer as large as the file. The bytes after the end of the file in its
+// last page are zeros, which end the text; a file that fills its last page
+// exactly is read instead.
+class SourceText {
+  public:
+    SourceText() = default;
+    SourceText(const SourceText&) = delete;
+    SourceText& operator=(const SourceText&) = delete;
+    ~SourceText() {
+        if (mapped_ != nullptr) ::munmap(mapped_, mappedSize_);
+    }
+
+    bool Load(const std::string& path) {
+        struct stat st;
+        long page = ::sysconf(_SC_PAGESIZE);
+        if (::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size >= (1 << 20) &&
+            page > 0 && st.st_size % page != 0) {
+            int fd = ::open(path.c_str(), O_RDONLY);
+            if (fd >= 0) {
+                std::size_t size = static_cast<std::size_t>(st.st_size);
+                void* at = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
+                ::close(fd);
+                if (at != MAP_FAILED) {
+                    mapped_ = at;
+                    mappedSize_ = size;
+                    return true;
+                }
+            }
+        }
+        return ReadSourceFile(path, &read_);
+    }
+    // NUL-terminated.
+    const char* Text() const {
+        return mapped_ != nullptr ? static_cast<const char*>(mapped_) : read_.c_str();
+    }
+
+  private:
+    std::string read_;
+    void* mapped_ = nullptr;
+    std::size_t mappedSize_ = 0;
+};
+
+std::string LineText(std::optional<std::int32_t> line) {
+    return line ? std::to_string(*line) : "-";
+}
+
+int ListFunctions(const std::string& file, bool json) {
+    SourceText text;
+    if (!text.Load(file)) return ExitInput;
+    std::vector<FoundFunction> found;
+    ScanFunctions(text.Text(), KeepBegin, KeepEnd, &found);
+
+    std::string out;
+    if (json) {
+        out = "[";
+        for (std::size_t i = 0; i < found.size(); ++i) {
+            const FoundFunction& f = found[i];
+            out += i == 0 ? "\n  " : ",\n  ";
+            out +=
+                FunctionJson(FunctionNameOf(f.declaration), f.declaration, f.start, f.end).dump();
+        }
+        out += found.empty() ? "]\n" : "\n]\n";
+    } else {
+        // Right-aligned line numbers, then the name: one function a line.
+        std::size_t startWidth = 5, endWidth = 3;
+        for (const FoundFunction& f : found) {
+            startWidth = std::max(startWidth, std::to_string(f.start).size());
+            endWidth = std::max(endWidth, LineText(f.end).size());
+        }
+        auto row = [&](const std::string& start, const std::string& end, std::string_view name) {
+            out.append(startWidth - start.size(), ' ') += start;
+            out.append(2 + endWidth - end.size(), ' ') += end;
+            (out += "  ") += name;
+            out += '\n';
+        };
+        row("start", "end", "name");
+        for (const FoundFunction& f : found)
+            row(std::to_string(f.start), LineText(f.end), FunctionNameOf(f.declaration));
+    }
+    std::fwrite(out.data(), 1, out.size(), stdout);
+    return ExitOk;
+}
+
+// The lines the editor shows for text: one more than its line feeds.
+std::int64_t EditorLines(const std::string& text) {
+    return std::count(text.begin(), text.end(), '\n') + 1;
+}
+
+// As command 3 does it: the caret on the line in an editor of the headless
+// host, the text and caret line taken from the editor, then the lookup.
+int ShowFunction(const std::string& file, int line, bool json) {
+    std::string text;
+    if (!ReadSourceFile(file, &text)) return ExitInput;
+
+    HostWindow main = StartSession();
+    OpenEditor(main, text, DocumentPath(file), line);
+    addInState.documentText = FetchEditorText();
+    addInState.caretLine = CaretLine();
+    addInState.currentFunction.declaration[0] = '\0';
+    // A line past the end of the text is in no function; so is an empty text,
+    // which the editor does not hand out.
+    if (addInState.documentText != nullptr && line <= EditorLines(text))
+        FindCurrentFunction(addInState.documentText);
+    delete[] addInState.documentText;
+    addInState.documentText = nullptr;
+
+    const CurrentFunction& f = addInState.currentFunction;
+    if (f.declaration[0] == '\0') {
+        UiMessageBox(addInState.mainWindow, "You're not in a function body.\n", "Function",
+                     UiBoxIconWarning);
+        return ExitNothing;
+    }
+    std::optional<std::int32_t> end;
+    if (f.endLine != 0) end = f.endLine;
+    std::string out;
+    if (json) {
+        out = FunctionJson(f.name, f.declaration, f.startLine, end).dump() + "\n";
+    } else {
+        out = std::string("name:        ") + f.name + "\ndeclaration: " + f.declaration +
+              "\nstart:       " + std::to_string(f.startLine) + "\nend:         " + LineText(end) +
+              "\n";
+    }
+    std::fwrite(out.data(), 1, out.size(), stdout);
+    return ExitOk;
+}
+
+} // namespace
+
+void AddFunctionsCommands(CLI::App& app, int* status) {
+    struct Options {
+        std::string file;
+        int line = 0;
+        bool json = false;
+    };
+    static Options list, one;
+
+    CLI::App* functions = app.add_subcommand(
+        "functions", "List every function defined in FILE: the line above its body's opening\n"
+                     "brace (start), the line of its closing brace (end) and its name.");
+    functions->add_option("FILE", list.file, "C source file")->required();
+    functions->add_flag("--json", list.json,
+                        "print a JSON array of {name, declaration, start, end}; end is null for\n"
+                        "a body that never closes");
+    functions->callback([status] { *status = ListFunctions(list.file, list.json); });
+
+    CLI::App* function = app.add_subcommand(
+        "function", "Show the function whose body holds line N of FILE, as the \"Current\n"
+                    "function\" command finds it. Exit status 1 when no function holds it.");
+    function->add_option("FILE", one.file, "C source file")->required();
+    function->add_option("--line", one.line, "1-based line number")->required()->check(LineNumber);
+    function->add_flag("--json", one.json, "print {name, declaration, start, end} as JSON");
+    function->callback([status] { *status = ShowFunction(one.file, one.line, one.json); });
+}
 
 } // namespace kelpin::cli

@@ -34,13 +34,21 @@ bool ReadSourceFile(const std::string& path, std::string* text) {
         PrintError(path + ": " + std::strerror(errno));
         return false;
     }
-    std::ostringstream out;
-    out << in.rdbuf();
+    // Read straight into a string of the file's size, so that a large file
+    // is held once, not copied through a growing stream; a file that grows
+    // meanwhile is read on to its end.
+    text->assign(static_cast<std::size_t>(st.st_size), '\0');
+    in.read(text->data(), static_cast<std::streamsize>(text->size()));
+    text->resize(static_cast<std::size_t>(in.gcount()));
+    if (!in.eof()) {
+        std::ostringstream rest;
+        rest << in.rdbuf();
+        *text += std::move(rest).str();
+    }
     if (in.bad()) {
         PrintError(path + ": read error");
         return false;
     }
-    *text = std::move(out).str();
     return true;
 }
 

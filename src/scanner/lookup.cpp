@@ -27,7 +27,7 @@ bool IsIdentifierChar(char c) {
 // Copies at most size - 1 characters and a zero byte.
 void CopyCut(char* to, std::size_t size, std::string_view from) {
     std::size_t n = std::min(from.size(), size - 1);
-    std::memcpy(to, from.data(), n);
+    if (n > 0) std::memcpy(to, from.data(), n);
     to[n] = '\0';
 }
 

@@ -13,6 +13,11 @@
 // places; there it is read from the text just passed, stepping over carriage
 // returns, which gives the same answer as keeping it byte by byte. The
 // position itself never goes back.
+//
+// Every line feed counts, wherever it stands (code, comment, literal or
+// directive), so the line count at any point is the number of line feeds
+// before it. It is needed only when a handler is called, and is brought up
+// to date then, counting the line feeds passed since the last call.
 #include "scanner/scanner.h"
 
 #include <algorithm>
@@ -31,34 +36,42 @@ enum : std::int32_t { DeclarationBufferSize = 4096 };
 // everything else.
 enum : Byte {
     LineFeed = 1,
-    Slash = 2,     // may open a comment
-    BodyEvent = 4, // ";" "{" "}" "#" and both quotes: act inside a body
-    DoubleQuote = 8,
-    SingleQuote = 16,
-    Backslash = 32,
+    Slash = 2, // may open a comment
+    DoubleQuote = 4,
+    SingleQuote = 8,
+    Backslash = 16,
+    Collecting = 32, // needs a look of its own while collecting
 };
 
+// Line feeds are counted only when a handler needs them, so only a
+// directive stops at them.
 enum : Byte {
-    BodyStops = LineFeed | Slash | BodyEvent,
     DirectiveStops = LineFeed | Slash,
-    StringStops = LineFeed | Backslash | DoubleQuote,
-    CharStops = LineFeed | Backslash | SingleQuote,
+    StringStops = Backslash | DoubleQuote,
+    CharStops = Backslash | SingleQuote,
+    CollectingStops = Collecting,
 };
+
+// Inside a body the declaration buffer is empty (it is emptied after each
+// begin call and nothing is collected in a body), so ";" changes nothing
+// there: only these bytes do. The text ends at its first zero byte, where a
+// span search stops too.
+constexpr char BodyStops[] = "/{}#\"'";
 
 constexpr std::array<Byte, 256> MakeClasses() {
     std::array<Byte, 256> classes{};
     classes['\n'] = LineFeed;
     classes['/'] = Slash;
-    classes[';'] = classes['{'] = classes['}'] = classes['#'] = BodyEvent;
-    classes['"'] = BodyEvent | DoubleQuote;
-    classes['\''] = BodyEvent | SingleQuote;
+    classes['"'] = DoubleQuote;
+    classes['\''] = SingleQuote;
     classes['\\'] = Backslash;
+    for (Byte c : {'\r', '\n', '\t', ' ', '/', ';', '{', '}', '"', '\'', '#', '(', ')'})
+        classes[c] |= Collecting;
     return classes;
 }
 constexpr std::array<Byte, 256> Classes = MakeClasses();
 
 // The first byte at or after p in one of the classes of stops, or end.
-// Unrolled by four: this loop is where the time goes.
 inline const Byte* SkipOrdinary(const Byte* p, const Byte* end, Byte stops) {
     while (end - p >= 4) {
         if (Classes[p[0]] & stops) return p;
@@ -90,10 +103,27 @@ inline Byte CharBefore(const Byte* p, const Byte* floor, Byte none) {
     return none;
 }
 
+// The line feeds in [p, end). Counted in blocks of 255 into a byte, which
+// compilers turn into wide compares.
+std::int32_t CountLineFeeds(const Byte* p, const Byte* end) {
+    std::int32_t total = 0;
+    while (end - p >= 255) {
+        Byte block = 0;
+        for (int i = 0; i < 255; ++i)
+            block += p[i] == '\n';
+        total += block;
+        p += 255;
+    }
+    for (; p < end; ++p)
+        total += *p == '\n';
+    return total;
+}
+
 struct Scan {
     const Byte* p;
     const Byte* end;
-    std::int32_t lineCount;
+    std::int32_t lineCount; // line feeds before counted
+    const Byte* counted;
     std::int32_t braceDepth;
     bool inBody;
     Byte previousChar; // kept byte by byte only while collecting
@@ -102,6 +132,13 @@ struct Scan {
     bool hasOpenParen;
     bool hasCloseParen;
 };
+
+// The line feeds before the byte at.
+std::int32_t LineCountAt(Scan& s, const Byte* at) {
+    s.lineCount += CountLineFeeds(s.counted, at);
+    s.counted = at;
+    return s.lineCount;
+}
 
 void ClearDeclaration(Scan& s) {
     s.declarationLength = 0;
@@ -119,6 +156,19 @@ inline void AppendToDeclaration(Scan& s, Byte c) {
     s.hasCloseParen |= c == ')';
 }
 
+// Appends the characters of [from, to), none of them special while
+// collecting but the first, as far as the buffer takes them.
+inline void AppendRun(Scan& s, const Byte* from, const Byte* to) {
+    auto n = std::min<std::int32_t>(static_cast<std::int32_t>(to - from),
+                                    DeclarationBufferSize - 1 - s.declarationLength);
+    if (n <= 0) return;
+    std::memcpy(s.declaration + s.declarationLength, from, static_cast<std::size_t>(n));
+    s.declarationLength += n;
+    s.declaration[s.declarationLength] = '\0';
+    s.hasOpenParen |= *from == '(';
+    s.hasCloseParen |= *from == ')';
+}
+
 // Each skip starts just after the character that opened its construct and
 // returns false when the text ends inside it.
 
@@ -131,7 +181,6 @@ bool SkipLineComment(Scan& s) {
             s.p = s.end;
             return false;
         }
-        ++s.lineCount;
         s.p = feed + 1;
         if (CharBefore(feed, inside, '/') != '\\') return true;
     }
@@ -143,8 +192,6 @@ bool SkipBlockComment(Scan& s) {
     const Byte* inside = s.p;
     for (;;) {
         auto* slash = static_cast<const Byte*>(std::memchr(s.p, '/', s.end - s.p));
-        const Byte* stop = slash != nullptr ? slash : s.end;
-        s.lineCount += static_cast<std::int32_t>(std::count(s.p, stop, '\n'));
         if (slash == nullptr) {
             s.p = s.end;
             return false;
@@ -161,15 +208,11 @@ bool SkipLiteral(Scan& s, Byte quote) {
     for (;;) {
         s.p = SkipOrdinary(s.p, s.end, stops);
         if (s.p == s.end) return false;
-        Byte c = *s.p++;
-        if (c == quote) return true;
-        if (c == '\n') {
-            ++s.lineCount;
-        } else { // a backslash
-            s.p = SkipCarriageReturns(s.p, s.end);
-            if (s.p == s.end) return false;
-            if (*s.p++ == '\n') ++s.lineCount;
-        }
+        if (*s.p++ == quote) return true;
+        // A backslash: the next character is taken whatever it is.
+        s.p = SkipCarriageReturns(s.p, s.end);
+        if (s.p == s.end) return false;
+        ++s.p;
     }
 }
 
@@ -203,7 +246,6 @@ bool SkipDirective(Scan& s, Byte* lastChar) {
         if (s.p == s.end) return false;
         const Byte* at = s.p++;
         if (*at == '\n') {
-            ++s.lineCount;
             if (CharBefore(at, inside, '#') != '\\') {
                 *lastChar = '\n';
                 return true;
@@ -223,17 +265,19 @@ int ScanFunctions(const char* text, FunctionBeginHandler beginHandler,
     Scan s{};
     s.p = reinterpret_cast<const Byte*>(text);
     s.end = s.p + std::strlen(text);
+    s.counted = s.p;
     s.declaration = declaration;
     s.previousChar = ' ';
 
     for (;;) {
-        // Collecting: every character counts, one at a time.
+        // Collecting: every character counts; those with a part of their own
+        // one at a time, the others in runs.
         while (!s.inBody) {
             if (s.p == s.end) return 0;
             Byte c = *s.p++;
             switch (c) {
             case '\r': continue; // not there at all: previousChar stays
-            case '\n': ++s.lineCount; break;
+            case '\n': break;    // counted when a handler needs it
             case '/': {
                 bool ended = false;
                 if (SkipCommentAfterSlash(s, &c, &ended) && ended) return 0;
@@ -243,7 +287,7 @@ int ScanFunctions(const char* text, FunctionBeginHandler beginHandler,
             case '{':
                 ++s.braceDepth;
                 if (s.hasOpenParen && s.hasCloseParen) {
-                    beginHandler(s.lineCount, declaration, context);
+                    beginHandler(LineCountAt(s, s.p - 1), declaration, context);
                     s.inBody = true;
                 }
                 // Every begin call hands over one function's own declaration.
@@ -257,36 +301,46 @@ int ScanFunctions(const char* text, FunctionBeginHandler beginHandler,
             case '#':
                 if (!SkipDirective(s, &c)) return 0;
                 break;
-            case '\t': c = ' '; [[fallthrough]];
+            case '\t':
             case ' ':
+                // A tab counts as a blank, and a blank after a blank is
+                // dropped, so a run of them gives at most its first.
+                c = ' ';
                 if (s.previousChar != ' ' && s.declarationLength > 0) AppendToDeclaration(s, c);
+                while (s.p != s.end && (*s.p == ' ' || *s.p == '\t' || *s.p == '\r'))
+                    ++s.p;
                 break;
-            default: AppendToDeclaration(s, c); break;
+            default: {
+                // A run of characters stored as they are.
+                const Byte* run = s.p - 1;
+                s.p = SkipOrdinary(s.p, s.end, CollectingStops);
+                AppendRun(s, run, s.p);
+                c = s.p[-1];
+                break;
+            }
             }
             s.previousChar = c;
         }
 
-        // In a body: only line feeds, braces, ";", comments, literals and
-        // directives matter.
+        // In a body: only braces, comments, literals and directives matter.
         while (s.inBody) {
-            s.p = SkipOrdinary(s.p, s.end, BodyStops);
+            s.p += std::strcspn(reinterpret_cast<const char*>(s.p), BodyStops);
             if (s.p == s.end) return 0;
             Byte c = *s.p++;
             switch (c) {
-            case '\n': ++s.lineCount; break;
             case '/': {
                 Byte ignored;
                 bool ended = false;
                 if (SkipCommentAfterSlash(s, &ignored, &ended) && ended) return 0;
                 break;
             }
-            case ';': ClearDeclaration(s); break;
             case '{': ++s.braceDepth; break;
             case '}':
                 if (--s.braceDepth == 0) {
                     s.inBody = false;
                     s.previousChar = '}';
-                    if (endHandler != nullptr && endHandler(s.lineCount + 1, context) == 0)
+                    if (endHandler != nullptr &&
+                        endHandler(LineCountAt(s, s.p - 1) + 1, context) == 0)
                         return 0;
                 }
                 break;

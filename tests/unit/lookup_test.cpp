@@ -135,6 +135,10 @@ TEST_F(Lookup, ExtractFunctionNameReadsTheKeptDeclaration) {
     addInState.currentFunction.declaration[0] = '\0';
     ExtractFunctionName();
     EXPECT_STREQ(addInState.currentFunction.name, "");
+    // Found, but with no name to give.
+    const CurrentFunction& f = Find("(*p)(void)\n{\n}\n", 1);
+    EXPECT_STREQ(f.declaration, "(*p)(void)");
+    EXPECT_STREQ(f.name, "");
 }
 
 // Commands 3 and 5 through the dispatcher.

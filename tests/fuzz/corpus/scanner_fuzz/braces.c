@@ -1,0 +1,12 @@
+}
+int f(a)
+int a;
+{
+}
+int f(void)
+#if X
+{
+#else
+{
+#endif
+}

@@ -1,0 +1,7 @@
+static int
+f(char *s)
+{
+  if (s) {
+    s = "}\\\"";
+  }
+}

@@ -1,0 +1,281 @@
+// kelpin comment, run as a user would: the binary on files in a scratch
+// directory, and its editor form.
+#include <gmock/gmock.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cstdlib>
+
+#include "cli_runner.h"
+#include "comment_form.h"
+
+namespace kelpin::testing {
+namespace {
+
+using ::testing::HasSubstr;
+using ::testing::StartsWith;
+
+// Wed Sep  7 16:54:26 2005 and Tue Feb 14 09:01:02 2006 in UTC.
+const std::string Epoch1 = "SOURCE_DATE_EPOCH=1126112066";
+const std::string Epoch2 = "SOURCE_DATE_EPOCH=1139907662";
+const std::string Utc = "TZ=UTC";
+
+const std::string Source = "#include <stdio.h>\n"
+                           "\n"
+                           "int alpha(int a) {\n"
+                           "    return a;\n"
+                           "}\n";
+
+std::size_t Count(const std::string& text, const std::string& piece) {
+    std::size_t n = 0;
+    for (std::size_t at = text.find(piece); at != std::string::npos; at = text.find(piece, at + 1))
+        ++n;
+    return n;
+}
+
+class CommentCli : public ::testing::Test {
+  protected:
+    void SetUp() override { WriteFile(file, Source); }
+    CliResult Run(std::vector<std::string> args, const std::string& epoch = Epoch1) {
+        args.insert(args.begin(), "comment");
+        return RunCli(args, {}, {epoch, Utc});
+    }
+    TempDir dir;
+    std::string file = dir / "ex.c";
+};
+
+TEST_F(CommentCli, FunctionBlockIsInsertedAboveTheHeader) {
+    CliResult r = Run({"function", file, "--line", "4", "--synopsis", "Gives a back.\nThat is all.",
+                       "--input", "a"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(ReadFile(file),
+              "#include <stdio.h>\n"
+              "\n"
+              "/*-@@+@@--------------------------------[Do not edit manually]------------\n"
+              " Procedure: alpha\n"
+              " Created  : Wed Sep  7 16:54:26 2005\n"
+              " Modified : Wed Sep  7 16:54:26 2005\n"
+              "\n"
+              " Synopsys : Gives a back.\n"
+              "            That is all.\n"
+              " Input    : a\n"
+              " Output   : \n"
+              " Errors   : \n"
+              " ------------------------------------------------------------------@@-@@-*/\n"
+              "int alpha(int a) {\n"
+              "    return a;\n"
+              "}\n");
+}
+
+TEST_F(CommentCli, EditingTheSameBlockSeveralTimes) {
+    ASSERT_EQ(Run({"function", file, "--line", "4", "--synopsis", "first"}).status, 0);
+    // The body moves down by the block's lines: 10, then 12.
+    ASSERT_EQ(Run({"function", file, "--line", "14", "--input", "x\n\ny"}, Epoch2).status, 0);
+    ASSERT_EQ(Run({"function", file, "--line", "16", "--errors", "none"}, Epoch2).status, 0);
+    std::string text = ReadFile(file);
+    EXPECT_EQ(Count(text, "/*-@@+@@"), 1u);
+    EXPECT_THAT(text, HasSubstr(" Created  : Wed Sep  7 16:54:26 2005\n"
+                                " Modified : Tue Feb 14 09:01:02 2006\n\n"
+                                " Synopsys : first\n"
+                                " Input    : x\n"
+                                "            \n"
+                                "            y\n"
+                                " Output   : \n"
+                                " Errors   : none\n"));
+    EXPECT_TRUE(text.ends_with("@@-@@-*/\nint alpha(int a) {\n    return a;\n}\n"));
+
+    CliResult shown = Run({"function", file, "--line", "16", "--show", "--json"});
+    EXPECT_EQ(shown.status, 0);
+    EXPECT_EQ(shown.out, "{\n"
+                         "  \"found\": true,\n"
+                         "  \"created\": \"Wed Sep  7 16:54:26 2005\",\n"
+                         "  \"modified\": \"Tue Feb 14 09:01:02 2006\",\n"
+                         "  \"synopsis\": \"first\",\n"
+                         "  \"input\": \"x\\r\\n\\r\\ny\",\n"
+                         "  \"output\": \"\",\n"
+                         "  \"errors\": \"none\"\n"
+                         "}\n");
+    EXPECT_EQ(ReadFile(file), text); // --show writes nothing
+}
+
+TEST_F(CommentCli, ShowWithoutABlock) {
+    CliResult r = Run({"function", file, "--line", "4", "--show"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "found: no\ncreated: \nmodified: \n[synopsis]\n[input]\n[output]\n[errors]\n");
+    r = Run({"module", file, "--show", "--json"});
+    EXPECT_THAT(r.out, HasSubstr("\"found\": false"));
+    EXPECT_THAT(r.out, HasSubstr("\"abstract\": \"\""));
+    EXPECT_EQ(ReadFile(file), Source);
+}
+
+TEST_F(CommentCli, ModuleBlockGoesOnTopWithTheFileName) {
+    CliResult r = Run({"module", file, "--author", "Ann", "--abstract", "One.\nTwo."});
+    EXPECT_EQ(r.status, 0) << r.err;
+    std::string text = ReadFile(file);
+    EXPECT_THAT(text, StartsWith("/*-@@+@@--------------------------------[Do not edit "
+                                 "manually]------------\n Module   : ex.c\n"));
+    EXPECT_THAT(text, HasSubstr(" Author   : Ann\n"));
+    EXPECT_THAT(text, HasSubstr(" Abstract : One.\n            Two.\n"));
+    EXPECT_TRUE(text.ends_with("-*/\n" + Source));
+
+    // Edited again: the same block, Created kept.
+    ASSERT_EQ(Run({"module", file, "--status", "ok"}, Epoch2).status, 0);
+    text = ReadFile(file);
+    EXPECT_EQ(Count(text, "/*-@@+@@"), 1u);
+    EXPECT_THAT(text, HasSubstr(" Created  : Wed Sep  7 16:54:26 2005\n"));
+    EXPECT_THAT(text, HasSubstr(" Author   : Ann\n Project  : \n Status   : ok\n"));
+}
+
+TEST_F(CommentCli, ModuleNameCanBeGiven) {
+    for (int edit = 0; edit < 2; ++edit)
+        ASSERT_EQ(Run({"module", file, "--name", "my module.c"}).status, 0);
+    std::string text = ReadFile(file);
+    EXPECT_EQ(Count(text, " Module   : my module.c\n"), 1u);
+    EXPECT_EQ(Count(text, "/*-@@+@@"), 1u);
+    CliResult r = Run({"module", file, "--name", "dir\\x.c"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(ReadFile(file), text);
+}
+
+TEST_F(CommentCli, StdoutLeavesTheFileAlone) {
+    CliResult r = Run({"function", file, "--line", "4", "--stdout"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_THAT(r.out, StartsWith("#include <stdio.h>\n\n/*-@@+@@"));
+    EXPECT_TRUE(r.out.ends_with("@@-@@-*/\n" + Source.substr(20)));
+    EXPECT_EQ(ReadFile(file), Source);
+}
+
+TEST_F(CommentCli, CrLfFileStaysCrLfAndLfFileStaysLf) {
+    std::string crlf;
+    for (char c : Source)
+        crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
+    WriteFile(file, crlf);
+    ASSERT_EQ(Run({"function", file, "--line", "4", "--synopsis", "a\nb"}).status, 0);
+    ASSERT_EQ(Run({"function", file, "--line", "15", "--input", "c"}, Epoch2).status, 0);
+    std::string text = ReadFile(file);
+    EXPECT_EQ(Count(text, "\n"), Count(text, "\r\n"));
+    EXPECT_EQ(Count(text, "/*-@@+@@"), 1u);
+    EXPECT_THAT(text, HasSubstr(" Synopsys : a\r\n            b\r\n Input    : c\r\n"));
+    EXPECT_TRUE(text.ends_with("-*/\r\nint alpha(int a) {\r\n    return a;\r\n}\r\n"));
+
+    WriteFile(file, Source);
+    ASSERT_EQ(Run({"function", file, "--line", "4", "--synopsis", "a\r\nb"}).status, 0);
+    EXPECT_EQ(ReadFile(file).find('\r'), std::string::npos);
+}
+
+TEST_F(CommentCli, NoFunctionAtTheLine) {
+    CliResult r = Run({"function", file, "--line", "1", "--synopsis", "x"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "kelpin: You're not in a function body.\n");
+    EXPECT_EQ(ReadFile(file), Source);
+    r = Run({"function", file, "--line", "99"});
+    EXPECT_EQ(r.status, 1);
+}
+
+TEST_F(CommentCli, ErrorsLeaveTheFileAsItWas) {
+    CliResult r = Run({"function", dir / "missing.c", "--line", "1"});
+    EXPECT_EQ(r.status, 3);
+    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1);
+
+    ::chmod(file.c_str(), 0444);
+    r = Run({"function", file, "--line", "4", "--synopsis", "x"});
+    EXPECT_EQ(r.status, 3);
+    EXPECT_THAT(r.err, HasSubstr("left as it was"));
+    EXPECT_EQ(ReadFile(file), Source);
+    ::chmod(file.c_str(), 0644);
+
+    WriteFile(file, "");
+    EXPECT_EQ(Run({"module", file}).status, 1);
+    EXPECT_EQ(ReadFile(file), "");
+}
+
+TEST_F(CommentCli, UsageErrors) {
+    WriteFile(file, Source);
+    for (const auto& args : std::vector<std::vector<std::string>>{
+             {"function", file},                          // no --line
+             {"function", file, "--line", "0"},           // not a line
+             {"function", file, "--line", "4", "--json"}, // --json needs --show
+             {"function", file, "--line", "4", "--show", "--input", "x"},
+             {"function", file, "--line", "4", "--show", "--stdout"},
+             {"module", file, "--synopsis", "x"}}) {
+        EXPECT_EQ(Run(args).status, 2) << ::testing::PrintToString(args);
+    }
+    EXPECT_EQ(ReadFile(file), Source);
+}
+
+TEST_F(CommentCli, WithoutFieldsOrTerminalOkKeepsTheFields) {
+    ASSERT_EQ(Run({"function", file, "--line", "4", "--output", "kept"}).status, 0);
+    ASSERT_EQ(Run({"function", file, "--line", "14"}, Epoch2).status, 0);
+    EXPECT_THAT(ReadFile(file), HasSubstr(" Modified : Tue Feb 14 09:01:02 2006\n"));
+    EXPECT_THAT(ReadFile(file), HasSubstr(" Output   : kept\n"));
+}
+
+// ---- The editor form ----------------------------------------------------------
+
+// Runs kelpin inside `script`, which gives it a terminal on stdin, with
+// VISUAL set to a shell script of ours.
+int RunWithTerminal(const TempDir& dir, const std::string& editorScript, const std::string& args) {
+    std::string editor = dir / "editor.sh";
+    WriteFile(editor, "#!/bin/sh\n" + editorScript);
+    ::chmod(editor.c_str(), 0755);
+    std::string command = "cd '" + dir.path() + "' && VISUAL='" + editor + "' " + Epoch1 + " " +
+                          Utc + " XDG_CONFIG_HOME='" + dir.path() + "/config' script -qec \"" +
+                          std::string(KELPIN_CLI) + " comment " + args + "\" /dev/null >'" +
+                          dir.path() + "/term.out' 2>&1";
+    int status = std::system(command.c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TEST_F(CommentCli, EditorFormFillsTheFields) {
+    if (std::system("command -v script >/dev/null 2>&1") != 0) GTEST_SKIP() << "no script(1)";
+    ASSERT_EQ(Run({"function", file, "--line", "4", "--errors", "old errors"}).status, 0);
+    // The editor sees the fields as the block holds them, and writes new ones.
+    int status = RunWithTerminal(dir,
+                                 "cp \"$1\" seen.txt\n"
+                                 "printf '# note\\n[synopsis]\\nfrom the form\\n#define X 1\\n"
+                                 "[input]\\n\\n' > \"$1\"\n",
+                                 "function ex.c --line 14");
+    EXPECT_EQ(status, 0) << ReadFile(dir / "term.out");
+    std::string seen = ReadFile(dir / "seen.txt");
+    EXPECT_THAT(seen, HasSubstr("[synopsis]\n[input]\n[output]\n[errors]\nold errors\n"));
+    std::string text = ReadFile(file);
+    EXPECT_THAT(text, HasSubstr(" Synopsys : from the form\n            #define X 1\n"
+                                " Input    : \n Output   : \n Errors   : old errors\n"));
+
+    // An empty form writes nothing.
+    status = RunWithTerminal(dir, ": > \"$1\"\n", "function ex.c --line 14");
+    EXPECT_EQ(status, 1);
+    EXPECT_EQ(ReadFile(file), text);
+}
+
+TEST(CommentForm, ReadsFieldsBackAndKeepsHashLinesInsideThem) {
+    std::vector<std::string> names = {"author", "project", "status", "abstract"};
+    std::string form = cli::FormatCommentForm(
+        {"edit me", ""},
+        {{"author", "Ann"}, {"project", ""}, {"status", "a\r\n\r\nb"}, {"abstract", "#x"}});
+    EXPECT_EQ(form, "# edit me\n#\n[author]\nAnn\n[project]\n[status]\na\n\nb\n[abstract]\n#x\n");
+    cli::ParsedForm parsed = cli::ParseCommentForm(form, names);
+    ASSERT_EQ(parsed.outcome, cli::FormOutcome::Fields);
+    ASSERT_EQ(parsed.fields.size(), 4u);
+    EXPECT_EQ(parsed.fields[2].text, "a\r\n\r\nb");
+    EXPECT_EQ(parsed.fields[3].text, "#x");
+
+    EXPECT_EQ(cli::ParseCommentForm("# only\n\n  \n", names).outcome, cli::FormOutcome::Empty);
+    EXPECT_EQ(cli::ParseCommentForm("stray\n[author]\nx\n", names).outcome,
+              cli::FormOutcome::Broken);
+    EXPECT_EQ(cli::ParseCommentForm("[author]\nx\n[author]\ny\n", names).outcome,
+              cli::FormOutcome::Broken);
+    // A field whose line was taken out keeps its text: it is not in the list.
+    parsed = cli::ParseCommentForm("[status]\r\ndone\r\n\r\n\r\n[unknown]\r\n", names);
+    ASSERT_EQ(parsed.fields.size(), 1u);
+    EXPECT_EQ(parsed.fields[0].text, "done\r\n\r\n\r\n[unknown]");
+}
+
+TEST(CommentForm, LineFeedsBecomeCrLfOnce) {
+    EXPECT_EQ(cli::ToControlText("a\nb\r\nc\n"), "a\r\nb\r\nc\r\n");
+    EXPECT_EQ(cli::FromControlText("a\r\nb\rc"), "a\nb\rc");
+}
+
+} // namespace
+} // namespace kelpin::testing
