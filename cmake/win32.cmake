@@ -9,8 +9,10 @@ set_target_properties(kelpin PROPERTIES PREFIX "" OUTPUT_NAME kelpin)
 # The DLL stands alone beside the host: no MinGW runtime DLL.
 target_link_options(kelpin PRIVATE -static -static-libgcc -static-libstdc++)
 target_link_libraries(kelpin PRIVATE kelpin_core user32 comdlg32 advapi32)
+# windres reports no dependencies: name what the script includes.
+file(GLOB KELPIN_ICONS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/resources/icons/*.ico)
 set_source_files_properties(resources/kelpin.rc PROPERTIES OBJECT_DEPENDS
-  "${CMAKE_SOURCE_DIR}/resources/resource.h")
+  "${CMAKE_SOURCE_DIR}/resources/resource.h;${KELPIN_ICONS}")
 
 find_program(KELPIN_OBJDUMP i686-w64-mingw32-objdump REQUIRED)
 add_test(NAME dll.exports

@@ -3,9 +3,11 @@
 
 The .ico files under resources/icons are committed; run this only to change
 them: scripts/make-icons.py resources/icons
+To look at them, enlarged: scripts/make-icons.py --png /tmp/icons
 """
 import struct
 import sys
+import zlib
 from pathlib import Path
 
 PALETTE = {
@@ -22,6 +24,10 @@ PALETTE = {
     "gray": (128, 128, 128),
     "silver": (192, 192, 192),
     "red": (255, 0, 0),
+    "purple": (128, 0, 128),
+    "olive": (192, 192, 0),
+    "aqua": (0, 224, 224),
+    "darkteal": (0, 80, 80),
 }
 NAMES = list(PALETTE)
 SIZE = 32
@@ -53,6 +59,24 @@ class Canvas:
         for i in range(steps + 1):
             self.put(round(x0 + (x1 - x0) * i / steps), round(y0 + (y1 - y0) * i / steps), color)
 
+    def disc(self, cx, cy, r, color):
+        for y in range(cy - r, cy + r + 1):
+            for x in range(cx - r, cx + r + 1):
+                if (x - cx) ** 2 + (y - cy) ** 2 <= r * r + r:
+                    self.put(x, y, color)
+
+    def polygon(self, points, color):
+        """Fills a convex polygon given clockwise or anticlockwise."""
+        ys = [p[1] for p in points]
+        for y in range(min(ys), max(ys) + 1):
+            xs = []
+            for (x0, y0), (x1, y1) in zip(points, points[1:] + points[:1]):
+                if (y0 <= y <= y1 or y1 <= y <= y0) and y0 != y1:
+                    xs.append(x0 + (x1 - x0) * (y - y0) / (y1 - y0))
+            if xs:
+                for x in range(round(min(xs)), round(max(xs)) + 1):
+                    self.put(x, y, color)
+
     def outline(self, color):
         """Draws color around every opaque pixel (a black outline)."""
         solid = [(x, y) for y in range(SIZE) for x in range(SIZE) if self.pixels[y][x]]
@@ -60,6 +84,28 @@ class Canvas:
             for dx, dy in ((1, 0), (-1, 0), (0, 1), (0, -1)):
                 if 0 <= x + dx < SIZE and 0 <= y + dy < SIZE and self.pixels[y + dy][x + dx] is None:
                     self.pixels[y + dy][x + dx] = color
+
+    def png(self, scale=8):
+        """The picture enlarged, transparent pixels on a light checkerboard."""
+        rows = []
+        for y in range(SIZE * scale):
+            row = bytearray([0])
+            for x in range(SIZE * scale):
+                c = self.pixels[y // scale][x // scale]
+                if c:
+                    row += bytes(PALETTE[c])
+                else:
+                    row += b"\xdd\xdd\xdd" if (x // 4 + y // 4) % 2 else b"\xf4\xf4\xf4"
+            rows.append(bytes(row))
+
+        def chunk(kind, data):
+            body = kind + data
+            return struct.pack(">I", len(data)) + body + struct.pack(">I", zlib.crc32(body))
+
+        side = SIZE * scale
+        header = struct.pack(">IIBBBBB", side, side, 8, 2, 0, 0, 0)
+        return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header) +
+                chunk(b"IDAT", zlib.compress(b"".join(rows))) + chunk(b"IEND", b""))
 
     def ico(self):
         palette = b"".join(struct.pack("<BBBB", b, g, r, 0) for (r, g, b) in PALETTE.values())
@@ -83,6 +129,10 @@ class Canvas:
 
 def magenta_h():
     c = Canvas()
+    # a shadow to the lower right, then the letter
+    c.rect(8, 6, 13, 29, "purple")
+    c.rect(22, 6, 27, 29, "purple")
+    c.rect(14, 15, 21, 20, "purple")
     c.rect(6, 4, 11, 27, "magenta")
     c.rect(20, 4, 25, 27, "magenta")
     c.rect(12, 13, 19, 18, "magenta")
@@ -100,28 +150,51 @@ def blue_f():
 
 def note_with_pin():
     c = Canvas()
-    c.rect(5, 7, 27, 28, "yellow")
-    c.frame(5, 7, 27, 28, "gray")
-    for y in (14, 18, 22):
-        c.line(9, y, 23, y, "gray")
-    c.rect(14, 2, 18, 6, "teal")  # pin head
-    c.line(16, 7, 16, 10, "black")  # pin needle
+    # the note, its lower right corner curling up
+    c.polygon([(4, 6), (27, 6), (27, 24), (23, 29), (4, 29)], "yellow")
+    c.polygon([(23, 29), (27, 24), (23, 24)], "olive")
+    c.line(4, 6, 27, 6, "gray")
+    c.line(4, 6, 4, 29, "gray")
+    c.line(4, 29, 23, 29, "gray")
+    c.line(27, 6, 27, 24, "gray")
+    c.line(23, 29, 27, 24, "gray")
+    for y in (15, 19, 23):
+        c.line(8, y, 21 if y == 23 else 23, y, "gray")
+    # the push-pin: a round teal head with a highlight, its needle in the note
+    c.line(17, 9, 19, 12, "black")
+    c.disc(14, 6, 4, "darkteal")
+    c.disc(14, 6, 3, "teal")
+    c.put(13, 4, "aqua")
+    c.put(12, 5, "aqua")
+    c.put(13, 5, "aqua")
     return c
 
 
 def notepad_with_pen():
     c = Canvas()
-    c.rect(4, 5, 22, 29, "white")
-    c.frame(4, 5, 22, 29, "black")
-    for x in range(6, 22, 3):
-        c.put(x, 4, "gray")
+    # the pad with its spiral binding and ruled lines
+    c.rect(3, 5, 21, 30, "white")
+    c.frame(3, 5, 21, 30, "black")
+    for x in range(5, 21, 3):
         c.put(x, 3, "gray")
-    for y in range(10, 28, 3):
-        c.line(7, y, 19, y, "lightblue")
-    c.line(27, 3, 14, 22, "blue")  # the pen's barrel
-    c.line(28, 4, 15, 23, "blue")
-    c.line(26, 2, 13, 21, "navy")
-    c.line(14, 23, 12, 26, "black")  # the nib
+        c.put(x, 4, "gray")
+        c.put(x, 5, "silver")
+    for y in range(10, 29, 3):
+        c.line(6, y, 18, y, "lightblue")
+    c.line(6, 10, 6, 28, "red")
+    # the fountain pen, lying across it: a blue barrel, a silver band and a
+    # silver nib with its slit
+    c.polygon([(24, 1), (30, 7), (17, 20), (11, 14)], "blue")
+    c.line(24, 1, 11, 14, "navy")
+    c.line(30, 7, 17, 20, "navy")
+    c.line(24, 1, 30, 7, "navy")
+    c.line(23, 4, 13, 14, "lightblue")
+    c.line(15, 13, 19, 17, "silver")
+    c.line(14, 14, 18, 18, "silver")
+    c.polygon([(11, 14), (17, 20), (9, 24), (7, 22)], "silver")
+    c.line(11, 14, 7, 22, "gray")
+    c.line(17, 20, 9, 24, "gray")
+    c.line(13, 18, 8, 23, "black")
     return c
 
 
@@ -145,7 +218,8 @@ def version_note():
     c.frame(8, 10, 29, 29, "black")
     c.rect(2, 4, 20, 20, "lightblue")  # the note
     c.frame(2, 4, 20, 20, "navy")
-    c.rect(10, 1, 12, 3, "red")  # pin
+    c.line(11, 3, 11, 6, "black")  # the pin
+    c.disc(11, 2, 2, "red")
     # "1.0"
     c.line(6, 9, 6, 16, "black")
     c.put(5, 10, "black")
@@ -164,7 +238,14 @@ ICONS = {
 }
 
 if __name__ == "__main__":
-    out = Path(sys.argv[1] if len(sys.argv) > 1 else "resources/icons")
+    args = sys.argv[1:]
+    as_png = args[:1] == ["--png"]
+    if as_png:
+        args = args[1:]
+    out = Path(args[0] if args else "resources/icons")
     out.mkdir(parents=True, exist_ok=True)
     for number, draw in ICONS.items():
-        (out / f"{number}.ico").write_bytes(draw().ico())
+        if as_png:
+            (out / f"{number}.png").write_bytes(draw().png())
+        else:
+            (out / f"{number}.ico").write_bytes(draw().ico())

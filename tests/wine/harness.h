@@ -4,13 +4,22 @@
 //     kelpin_wine_host.exe <scenario>     run it; exit status 0 when it passed
 //     kelpin_wine_host.exe --list         print every scenario's name
 //
+// Running them: `ctest --preset win32` (all), or one with
+//     ctest --preset win32 -R wine.frame.load_flag_1 --output-on-failure
+// The first run makes a Wine prefix in build/win32/wineprefix; wine.start
+// opens a virtual display and a wineserver that the run's scenarios share
+// and wine.end closes them (tests/wine/run-scenario.sh). Each scenario is a
+// process of its own and prints every failed check, then PASSED or FAILED.
+//
 // Writing scenarios
 // -----------------
 // Put them in tests/wine/scenarios/<area>.cpp (one file per area, e.g. the
 // setup dialog, the comment dialogs); tests/wine/scenarios.cmake compiles
 // every file there into the host and makes one ctest per scenario, named
-// wine.<area>.<scenario>, by reading the KELPIN_SCENARIO lines (re-run
-// configure after adding one). Nothing else needs editing.
+// wine.<area>.<scenario>, by reading the lines that start with
+// KELPIN_SCENARIO( (the next build re-runs configure by itself; the test
+// wine.scenario_list fails if a scenario escaped the list). Nothing else
+// needs editing.
 //
 //     #include "tests/wine/harness.h"
 //     using namespace kelpin::wine;
@@ -27,11 +36,16 @@
 // the host's user-interface thread, which is where the Host IDE calls the
 // entry points. The host windows are real: each answers the host messages
 // through the same editor model the native tests use (HostModel), keyed by
-// the real window handle.
+// the real window handle. An editor is opened with OpenEditor(text, path)
+// and worked through EditorState(editor): its text, selection (the caret),
+// kind, and the refusals the model can play.
 //
 // Checks: CHECK(condition) and CHECK_EQ(actual, expected) record a failure
 // with file, line and both values and let the scenario go on; REQUIRE(...)
-// stops the scenario at once. A scenario passes when nothing failed.
+// stops the scenario at once (in the body or a script, never inside the
+// action given to WithUser, which runs under the system's dialog code). A
+// scenario passes when nothing failed. A crash or a scenario that runs past
+// its time limit fails with what was recorded until then.
 //
 // Dialogs, message boxes and file choosers
 // ----------------------------------------
@@ -62,6 +76,9 @@
 // through their controls. A window the script leaves open, or one opened
 // with no script at all, fails the scenario and is closed, so nothing hangs;
 // a watchdog ends a scenario that runs too long.
+//
+// The Windows seam (src/platform/win) is linked into the host as well, and
+// its calls are watched the same way: scenarios/seam.cpp tries it directly.
 #pragma once
 
 #include <windows.h>
@@ -69,6 +86,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <source_location>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -201,6 +219,14 @@ void StartAddIn();
 // The directory of the exe, with a trailing "\".
 std::string HostDirectory();
 
+// ---- Files ------------------------------------------------------------------
+// A fresh, empty directory for this scenario's files ("C:\\...\\", with a
+// trailing "\\"), made on first use.
+std::string ScratchDirectory();
+// Whole files as bytes; nullopt when the file cannot be read.
+std::optional<std::string> ReadTextFile(const std::string& path);
+void WriteTextFile(const std::string& path, const std::string& bytes);
+
 // ---- Settings in the registry -----------------------------------------------
 inline constexpr const char* SettingsKeyPath = "Software\\Dravenor\\Quarnel\\Vantrel";
 struct RegistryValue {
@@ -252,27 +278,30 @@ const std::vector<HelpRecord>& HelpCalls();
 void SetHelpResult(int result);
 
 // ---- The scripted user --------------------------------------------------------
+// What the scripted user does stops the scenario when it cannot be done (no
+// such control, no window in time); the failure names the script's line.
+using Where = std::source_location;
 // A window the add-in opened, as the user sees and works it. Every call runs
 // on the host's thread, in order, as a user's input would arrive.
 class Window {
   public:
     explicit Window(HWND hwnd = nullptr) : hwnd_(hwnd) {}
     HWND Handle() const { return hwnd_; }
-    std::string Caption() const;
-    std::string Text(int id) const;
-    bool IsChecked(int id) const;
-    bool IsEnabled(int id) const;
-    bool Exists(int id) const;
+    std::string Caption(Where where = Where::current()) const;
+    std::string Text(int id, Where where = Where::current()) const;
+    bool IsChecked(int id, Where where = Where::current()) const;
+    bool IsEnabled(int id, Where where = Where::current()) const;
+    bool Exists(int id, Where where = Where::current()) const;
     // Types a new text over the edit control's whole text, as a user who
     // selects all and types would: the dialog hears EN_UPDATE and EN_CHANGE,
     // and the change can be undone.
-    void Type(int id, const std::string& text) const;
+    void Type(int id, const std::string& text, Where where = Where::current()) const;
     // Clicks the check box when it is not in the wanted state.
-    void SetChecked(int id, bool checked) const;
+    void SetChecked(int id, bool checked, Where where = Where::current()) const;
     // Clicks a button (BM_CLICK).
-    void Press(int id) const;
+    void Press(int id, Where where = Where::current()) const;
     // The close box: WM_CLOSE.
-    void Close() const;
+    void Close(Where where = Where::current()) const;
     // True once the window is gone.
     bool Ended() const;
 
@@ -285,7 +314,10 @@ class Dialog : public Window {
     Dialog(HWND hwnd, int templateId) : Window(hwnd), templateId_(templateId) {}
     int TemplateId() const { return templateId_; }
     // Waits for the dialog to end and gives its result; fails after a timeout.
-    std::intptr_t Result() const;
+    std::intptr_t Result(Where where = Where::current()) const;
+    // The harness's own EndDialog, for a dialog whose procedure cannot end
+    // itself yet. A finished dialog never needs it.
+    void EndNow(std::intptr_t result, Where where = Where::current()) const;
 
   private:
     int templateId_;
@@ -306,21 +338,24 @@ class Chooser : public Window {
     Chooser(HWND hwnd, ChooserRecord record) : Window(hwnd), record(std::move(record)) {}
     ChooserRecord record;
     // Types the file name into the chooser and presses its OK button.
-    void Choose(const std::string& path) const;
-    void Cancel() const;
+    void Choose(const std::string& path, Where where = Where::current()) const;
+    void Cancel(Where where = Where::current()) const;
 };
 
 class User {
   public:
     // The next window the add-in opens must be dialog templateId.
-    Dialog ExpectDialog(int templateId);
-    MessageBoxSeen ExpectMessageBox();
-    Chooser ExpectChooser(); // open or save: see record.save
+    Dialog ExpectDialog(int templateId, Where where = Where::current());
+    MessageBoxSeen ExpectMessageBox(Where where = Where::current());
+    Chooser ExpectChooser(Where where = Where::current()); // open or save: see record.save
     // A system window opened by no call of the add-in (the chooser's
     // confirmation box, say).
-    Window ExpectOtherWindow();
+    Window ExpectOtherWindow(Where where = Where::current());
     // Fails when another window opens within the time given.
-    void ExpectNothingMore(DWORD milliseconds = 300);
+    void ExpectNothingMore(DWORD milliseconds = 300, Where where = Where::current());
+    // How long each Expect... waits for its window: 5 s unless told, which
+    // a scenario that expects a window not to come may shorten.
+    void Patience(DWORD milliseconds);
 };
 using UserScript = std::function<void(User&)>;
 
@@ -329,6 +364,6 @@ using UserScript = std::function<void(User&)>;
 std::intptr_t WithUser(const std::function<std::intptr_t()>& action, const UserScript& script);
 
 // Runs fn on the host's thread (from the user's thread) and waits for it.
-void OnHostThread(const std::function<void()>& fn);
+void OnHostThread(const std::function<void()>& fn, Where where = Where::current());
 
 } // namespace kelpin::wine

@@ -31,6 +31,27 @@ std::vector<std::string> failures;
 headless::HostModel model;
 HostWindow mainWindow = 0;
 AddInEntries addIn;
+std::string scenarioName;
+std::string scratch;
+
+void RemoveTree(const std::string& directory) {
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((directory + "*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return;
+    do {
+        std::string name = found.cFileName;
+        if (name == "." || name == "..") continue;
+        std::string path = directory + name;
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            RemoveTree(path + "\\");
+            RemoveDirectoryA(path.c_str());
+        } else {
+            SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+            DeleteFileA(path.c_str());
+        }
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+}
 
 LRESULT CALLBACK HostWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     // The host messages, whatever window of the host they reach, are answered
@@ -77,6 +98,20 @@ DWORD WINAPI Watchdog(LPVOID parameter) {
     return 0;
 }
 
+// A crash in the add-in or the harness ends the scenario with its code, not
+// with Wine's crash dialog waiting for a click.
+LONG WINAPI Crashed(EXCEPTION_POINTERS* exception) {
+    EnterCriticalSection(&failureLock);
+    for (const std::string& failure : failures)
+        std::printf("%s\n", failure.c_str());
+    std::printf("FAILED: crashed with exception 0x%08lX at %p\n",
+                static_cast<unsigned long>(exception->ExceptionRecord->ExceptionCode),
+                exception->ExceptionRecord->ExceptionAddress);
+    std::fflush(stdout);
+    TerminateProcess(GetCurrentProcess(), 4);
+    return EXCEPTION_EXECUTE_HANDLER;
+}
+
 } // namespace
 
 bool RegisterScenario(const char* name, ScenarioBody body) {
@@ -86,8 +121,14 @@ bool RegisterScenario(const char* name, ScenarioBody body) {
 
 void Fail(const char* file, int line, const std::string& message) {
     const char* base = std::strrchr(file, '/');
-    std::string entry =
-        std::string(base ? base + 1 : file) + ":" + std::to_string(line) + ": " + message;
+    // Line 0: the harness's watcher speaks, not a line of a scenario.
+    std::string entry = base ? base + 1 : file;
+    if (line) {
+        entry += ':';
+        entry += std::to_string(line);
+    }
+    entry += ": ";
+    entry += message;
     EnterCriticalSection(&failureLock);
     failures.push_back(entry);
     LeaveCriticalSection(&failureLock);
@@ -96,6 +137,14 @@ void Fail(const char* file, int line, const std::string& message) {
 void Abort(const char* file, int line, const std::string& message) {
     Fail(file, line, message);
     throw ScenarioAborted{};
+}
+
+std::vector<std::string> TakeFailures() {
+    EnterCriticalSection(&failureLock);
+    std::vector<std::string> taken;
+    taken.swap(failures);
+    LeaveCriticalSection(&failureLock);
+    return taken;
 }
 
 headless::HostModel& Model() {
@@ -190,6 +239,43 @@ void StartAddIn() {
         Abort(__FILE__, __LINE__, "AddInMain(main, HostEventLoad) did not succeed");
 }
 
+std::string ScratchDirectory() {
+    if (!scratch.empty()) return scratch;
+    std::string root = "C:\\kelpin-scenarios\\";
+    CreateDirectoryA(root.c_str(), nullptr);
+    std::string directory = root + scenarioName + "\\";
+    RemoveTree(directory);
+    CreateDirectoryA(directory.c_str(), nullptr);
+    if (GetFileAttributesA(directory.c_str()) == INVALID_FILE_ATTRIBUTES)
+        Abort(__FILE__, __LINE__, "cannot make the directory " + directory);
+    scratch = directory;
+    return scratch;
+}
+
+std::optional<std::string> ReadTextFile(const std::string& path) {
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return std::nullopt;
+    std::string bytes;
+    char buffer[4096];
+    DWORD got = 0;
+    while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0)
+        bytes.append(buffer, got);
+    CloseHandle(file);
+    return bytes;
+}
+
+void WriteTextFile(const std::string& path, const std::string& bytes) {
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    DWORD written = 0;
+    bool ok = file != INVALID_HANDLE_VALUE &&
+              WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+              written == bytes.size();
+    if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+    if (!ok) Abort(__FILE__, __LINE__, "cannot write " + path);
+}
+
 bool SettingsKeyExists() {
     HKEY key = OpenSettings(KEY_READ);
     if (key) RegCloseKey(key);
@@ -256,6 +342,8 @@ int main(int argc, char** argv) {
         std::printf("FAILED: no scenario named %s\n", argv[1]);
         return 2;
     }
+    SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX);
+    SetUnhandledExceptionFilter(Crashed);
     DWORD seconds = argc > 2 ? static_cast<DWORD>(std::atoi(argv[2])) : DefaultScenarioSeconds;
     HANDLE watchdog =
         CreateThread(nullptr, 0, Watchdog,
@@ -269,6 +357,7 @@ int main(int argc, char** argv) {
     windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
     RegisterClassA(&windowClass);
 
+    scenarioName = argv[1];
     try {
         DeleteSettingsTree();
         HWND main = CreateHostWindow("Stand-in Host IDE", nullptr);

@@ -1,36 +1,111 @@
 #!/bin/sh
 # Runs the stand-in host under Wine on a virtual display.
-#   run-scenario.sh <prefix> --init                  create the Wine prefix when missing
-#   run-scenario.sh <prefix> <host.exe> <scenario>   run one scenario
+#   run-scenario.sh <prefix> --init      make the Wine prefix when missing, and
+#                                        start a session: a virtual display and
+#                                        a wineserver kept for the runs to come
+#   run-scenario.sh <prefix> --end       end the session
+#   run-scenario.sh <prefix> <host.exe> <scenario>
+#                                        run one scenario
 #   run-scenario.sh <prefix> <host.exe> --list <name>...
-#                                                    the host knows exactly these scenarios
-# Each run has its own display and its own wineserver, ended afterwards, so a
-# scenario never inherits a window or a process from the one before.
+#                                        the host knows exactly these scenarios
+# Each scenario is a process of its own; starting a display and Wine for each
+# cost two seconds a scenario, so the runs share one session. Without one (it
+# died, or was never started) a run starts its own.
 set -u
 prefix=$1
 shift
 export WINEPREFIX="$prefix" WINEDEBUG=-all
 # No download prompts for the .NET and HTML engines while the prefix is made.
 export WINEDLLOVERRIDES="mscoree,mshtml="
+session="$prefix.session"
 
-if [ "$1" = --init ]; then
-    [ -f "$prefix/.kelpin-ready" ] && exit 0
-    rm -rf "$prefix"
-    echo "creating the Wine prefix $prefix"
-    timeout -k 5 240 xvfb-run -a wineboot -i >/dev/null 2>&1
-    wineserver -k 2>/dev/null
-    [ -f "$prefix/system.reg" ] || { echo "wineboot did not create the prefix"; exit 1; }
-    touch "$prefix/.kelpin-ready"
+end_session() {
+    if [ -f "$session" ]; then
+        read -r display pid <"$session"
+        wineserver -k 2>/dev/null
+        kill "$pid" 2>/dev/null
+        rm -f "$session"
+    fi
+}
+
+if [ "$1" = --end ]; then
+    end_session
     exit 0
 fi
 
+if [ "$1" = --init ]; then
+    end_session
+    # The marker names the prefix's settings: a prefix made with others is
+    # made again.
+    marker="$prefix/.kelpin-prefix-2"
+    if [ ! -f "$marker" ]; then
+        rm -rf "$prefix"
+        echo "creating the Wine prefix $prefix"
+        # Windows left to no window manager: on the bare virtual display Wine
+        # would otherwise wait two seconds for a manager at every closing
+        # dialog.
+        timeout -k 5 240 xvfb-run -a sh -c 'wineboot -i &&
+            wine reg add "HKCU\\Software\\Wine\\X11 Driver" /v Managed /d N /f; wineserver -w' \
+            >/dev/null 2>&1
+        [ -f "$prefix/user.reg" ] && grep -q '"Managed"="N"' "$prefix/user.reg" ||
+            { echo "wineboot did not create the prefix"; exit 1; }
+        touch "$marker"
+    fi
+    # The display picks a free number itself and says which. Both it and
+    # the wineserver end by themselves should --end never come (an
+    # interrupted run): the display after 15 minutes, the server two
+    # minutes after its last process.
+    number=$(mktemp)
+    setsid timeout 900 Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp \
+        3>"$number" </dev/null >/dev/null 2>&1 &
+    pid=$!
+    tries=0
+    while [ ! -s "$number" ] && [ $tries -lt 100 ]; do
+        sleep 0.1
+        tries=$((tries + 1))
+    done
+    display=$(tr -d '\n' <"$number")
+    rm -f "$number"
+    if [ -z "$display" ]; then
+        kill "$pid" 2>/dev/null
+        echo "no virtual display: each scenario will start its own"
+        exit 0
+    fi
+    DISPLAY=":$display" wineserver -p120 </dev/null >/dev/null 2>&1
+    echo "$display $pid" >"$session"
+    echo "session on display :$display"
+    exit 0
+fi
+
+# Runs the host; its output goes to $out and its status to $status.
+run_host() {
+    if [ -f "$session" ] && read -r display pid <"$session" && kill -0 "$pid" 2>/dev/null; then
+        DISPLAY=":$display" timeout -k 5 90 wine "$@" >"$out" 2>&1
+        status=$?
+        return
+    fi
+    # wineserver -k inside the display's lifetime: the Wine desktop goes
+    # before the display does, quietly. Two displays started at the same
+    # moment by other test runs can pick the same number: then one fails to
+    # start and is tried again.
+    for attempt in 1 2 3; do
+        timeout -k 5 90 xvfb-run -a sh -c 'wine "$0" "$@"; status=$?; wineserver -k; exit $status' \
+            "$@" >"$out" 2>&1
+        status=$?
+        grep -q 'Xvfb failed to start' "$out" || break
+        sleep $attempt
+    done
+}
+
 host=$1
 shift
+out=$(mktemp)
 if [ "$1" = --list ]; then
     shift
     expected=$(printf '%s\n' "$@" | sort)
-    got=$(timeout -k 5 60 xvfb-run -a wine "$host" --list 2>/dev/null | tr -d '\r' | sort)
-    wineserver -k 2>/dev/null
+    run_host "$host" --list
+    got=$(tr -d '\r' <"$out" | sort)
+    rm -f "$out"
     if [ "$got" != "$expected" ]; then
         echo "the host's scenarios differ from the ctest list (a KELPIN_SCENARIO line not at the"
         echo "start of a line?)"
@@ -40,15 +115,9 @@ if [ "$1" = --list ]; then
     exit 0
 fi
 
-out=$(mktemp)
-# wineserver -k inside the display's lifetime: the Wine desktop goes before
-# the display does, quietly.
-timeout -k 5 90 xvfb-run -a sh -c 'wine "$0" "$@"; status=$?; wineserver -k; exit $status' \
-    "$host" "$@" >"$out" 2>&1
-status=$?
+run_host "$host" "$@"
 tr -d '\r' <"$out"
 rm -f "$out"
-wineserver -k 2>/dev/null
 case $status in
     124|137) echo "FAILED: $* was stopped after 90 s" ;;
 esac

@@ -5,6 +5,9 @@
 file(GLOB KELPIN_WINE_SCENARIO_SOURCES CONFIGURE_DEPENDS
   ${CMAKE_SOURCE_DIR}/tests/wine/scenarios/*.cpp)
 target_sources(kelpin_wine_host PRIVATE ${KELPIN_WINE_SCENARIO_SOURCES})
+target_link_libraries(kelpin_wine_host PRIVATE version)
+# The Windows seam itself, for the scenarios that try it without the add-in.
+target_sources(kelpin_wine_host PRIVATE ${CMAKE_SOURCE_DIR}/src/platform/win/platform_win.cpp)
 
 # The host and the add-in alone in their folder: the DLL must load with no
 # other DLL beside it.
@@ -18,10 +21,14 @@ add_custom_target(kelpin_wine_dll ALL DEPENDS ${KELPIN_WINE_DIR}/kelpin.dll)
 
 set(KELPIN_WINE_RUN sh ${CMAKE_SOURCE_DIR}/tests/wine/run-scenario.sh ${CMAKE_BINARY_DIR}/wineprefix)
 
-# One Wine prefix for all scenarios, made by the first test run; the
-# scenarios run one at a time (each resets the add-in's registry key).
-add_test(NAME wine.prefix COMMAND ${KELPIN_WINE_RUN} --init)
-set_tests_properties(wine.prefix PROPERTIES FIXTURES_SETUP wine_prefix RESOURCE_LOCK wine TIMEOUT 300)
+# One Wine prefix for all scenarios, made by the first test run, and one
+# session (a virtual display and a wineserver) for the whole run, ended by
+# wine.end. The scenarios run one at a time (each resets the add-in's
+# registry key).
+add_test(NAME wine.start COMMAND ${KELPIN_WINE_RUN} --init)
+set_tests_properties(wine.start PROPERTIES FIXTURES_SETUP wine_session RESOURCE_LOCK wine TIMEOUT 300)
+add_test(NAME wine.end COMMAND ${KELPIN_WINE_RUN} --end)
+set_tests_properties(wine.end PROPERTIES FIXTURES_CLEANUP wine_session RESOURCE_LOCK wine TIMEOUT 60)
 
 set(KELPIN_WINE_SCENARIOS)
 foreach(source ${KELPIN_WINE_SCENARIO_SOURCES})
@@ -34,11 +41,11 @@ foreach(source ${KELPIN_WINE_SCENARIO_SOURCES})
     add_test(NAME wine.${area}.${name}
       COMMAND ${KELPIN_WINE_RUN} $<TARGET_FILE:kelpin_wine_host> ${name})
     set_tests_properties(wine.${area}.${name} PROPERTIES
-      FIXTURES_REQUIRED wine_prefix RESOURCE_LOCK wine TIMEOUT 120)
+      FIXTURES_REQUIRED wine_session RESOURCE_LOCK wine TIMEOUT 120)
   endforeach()
 endforeach()
 
 add_test(NAME wine.scenario_list
   COMMAND ${KELPIN_WINE_RUN} $<TARGET_FILE:kelpin_wine_host> --list ${KELPIN_WINE_SCENARIOS})
 set_tests_properties(wine.scenario_list PROPERTIES
-  FIXTURES_REQUIRED wine_prefix RESOURCE_LOCK wine TIMEOUT 120)
+  FIXTURES_REQUIRED wine_session RESOURCE_LOCK wine TIMEOUT 120)

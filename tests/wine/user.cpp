@@ -25,7 +25,8 @@ namespace kelpin::wine {
 
 namespace {
 
-constexpr DWORD WaitLimit = 5000;      // for a window to open, a job to run
+constexpr DWORD WaitLimit = 5000;      // for a job to run, a dialog to end
+DWORD patience = WaitLimit;            // for a window to open
 constexpr DWORD UnattendedGrace = 700; // before an unanswered window is closed
 constexpr UINT RunJobMessage = WM_APP + 0x77;
 
@@ -70,6 +71,19 @@ int helpResult = 1;
 
 HWND helper = nullptr;
 HHOOK cbtHook = nullptr;
+
+// The system's own functions, for the hooks to call: the import slots they
+// would go through may point at the hooks themselves.
+struct RealFunctions {
+    decltype(&DialogBoxParamA) dialogBox;
+    decltype(&MessageBoxA) messageBox;
+    decltype(&GetOpenFileNameA) openFileName;
+    decltype(&GetSaveFileNameA) saveFileName;
+} real;
+
+template <typename T> void Resolve(T* slot, const char* dll, const char* name) {
+    *slot = reinterpret_cast<T>(reinterpret_cast<void*>(GetProcAddress(LoadLibraryA(dll), name)));
+}
 HANDLE userThread = nullptr;
 HANDLE scriptReady = nullptr;
 HANDLE scriptDone = nullptr;
@@ -117,15 +131,22 @@ INT_PTR CALLBACK WrapDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM
     std::size_t index = 0;
     {
         Locked guard;
-        for (std::size_t i = items.size(); i-- > 0;) {
-            if (items[i].kind == Kind::Dialog && !items[i].ended &&
-                (items[i].hwnd == window || items[i].hwnd == nullptr)) {
-                items[i].hwnd = window;
-                proc = items[i].proc;
+        // Its own item; else, the first message of a new dialog, the one
+        // being opened now. An open dialog's messages while another opens
+        // over it must not be taken for the new one's.
+        bool found = false;
+        for (std::size_t i = items.size(); i-- > 0 && !found;)
+            if (items[i].kind == Kind::Dialog && !items[i].ended && items[i].hwnd == window) {
                 index = i;
-                break;
+                found = true;
             }
+        if (!found && !running.empty() && items[running.back()].kind == Kind::Dialog &&
+            items[running.back()].hwnd == nullptr) {
+            index = running.back();
+            items[index].hwnd = window;
+            found = true;
         }
+        if (found) proc = items[index].proc;
     }
     if (proc == nullptr) return FALSE;
     INT_PTR result = proc(window, message, wParam, lParam);
@@ -145,7 +166,7 @@ INT_PTR WINAPI HookDialogBoxParamA(HINSTANCE instance, LPCSTR name, HWND owner, 
         dialogs.push_back({templateId, Handle(owner), 0});
         index = NewItem(Kind::Dialog, templateId, proc, dialogs.size() - 1);
     }
-    INT_PTR result = DialogBoxParamA(instance, name, owner, WrapDialogProc, param);
+    INT_PTR result = real.dialogBox(instance, name, owner, WrapDialogProc, param);
     Locked guard;
     dialogs[items[index].record].result = result;
     EndItem(index, result);
@@ -159,7 +180,7 @@ int WINAPI HookMessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
         messageBoxes.push_back({Handle(owner), text ? text : "", caption ? caption : "", type, 0});
         index = NewItem(Kind::MessageBox, 0, nullptr, messageBoxes.size() - 1);
     }
-    int result = MessageBoxA(owner, text, caption, type);
+    int result = real.messageBox(owner, text, caption, type);
     Locked guard;
     messageBoxes[items[index].record].result = result;
     EndItem(index, result);
@@ -183,7 +204,7 @@ BOOL RunChooser(bool save, OPENFILENAMEA* ofn) {
         choosers.push_back(record);
         index = NewItem(Kind::Chooser, 0, nullptr, choosers.size() - 1);
     }
-    BOOL chosen = save ? GetSaveFileNameA(ofn) : GetOpenFileNameA(ofn);
+    BOOL chosen = save ? real.saveFileName(ofn) : real.openFileName(ofn);
     Locked guard;
     ChooserRecord& done = choosers[items[index].record];
     done.chosen = chosen != FALSE;
@@ -287,20 +308,21 @@ std::size_t ItemCount() {
 
 // Runs fn on the host's thread. An action may open a window, and then its
 // job goes on behind that window: the wait ends as soon as one opens.
-void RunJob(std::function<void()> fn, bool action) {
+void RunJob(const Where& where, std::function<void()> fn, bool action) {
     auto job = std::make_shared<Job>();
     job->fn = std::move(fn);
     std::size_t before = ItemCount();
     if (!PostMessageA(helper, RunJobMessage, 0,
                       reinterpret_cast<LPARAM>(new std::shared_ptr<Job>(job))))
-        Abort(__FILE__, __LINE__, "cannot reach the host's thread");
+        Abort(where.file_name(), where.line(), "cannot reach the host's thread");
     DWORD start = GetTickCount();
     while (WaitForSingleObject(job->done, 10) != WAIT_OBJECT_0) {
         if (action && ItemCount() > before) return;
         if (GetTickCount() - start > WaitLimit)
-            Abort(__FILE__, __LINE__, "the host's thread did not run the user's input in time");
+            Abort(where.file_name(), where.line(),
+                  "the host's thread did not run the user's input in time");
     }
-    if (!job->error.empty()) Abort(__FILE__, __LINE__, job->error);
+    if (!job->error.empty()) Abort(where.file_name(), where.line(), job->error);
 }
 
 HWND Control(HWND dialog, int id, std::string* error) {
@@ -308,7 +330,7 @@ HWND Control(HWND dialog, int id, std::string* error) {
     if (control == nullptr) {
         char caption[256] = "";
         GetWindowTextA(dialog, caption, sizeof caption);
-        *error = "no control " + std::to_string(id) + " in " + Show(caption);
+        *error = "no control " + std::to_string(id) + " in " + Show(std::string(caption));
     }
     return control;
 }
@@ -331,25 +353,32 @@ void ForceClose(HWND window) {
     PostMessageA(helper, RunJobMessage, 0, reinterpret_cast<LPARAM>(new std::shared_ptr<Job>(job)));
 }
 
-// With no script running, a window that stays open is one nobody answers:
-// fail and close it, so the scenario goes on.
+// With no script running, a window nobody takes is unexpected, and one a
+// finished script left open was forgotten: each fails the scenario and is
+// closed after a moment's grace, so the scenario goes on.
 void Sentinel() {
     std::vector<HWND> close;
     {
         Locked guard;
         DWORD now = GetTickCount();
         for (Item& item : items) {
-            if (item.ended || item.forced || item.hwnd == nullptr || !IsWindow(item.hwnd)) continue;
+            if (item.forced || item.hwnd == nullptr) continue;
+            if (item.ended || !IsWindow(item.hwnd)) {
+                if (!item.consumed)
+                    Fail("watcher", 0, "unexpected " + Describe(item) + " (it closed itself)");
+                item.consumed = true;
+                continue;
+            }
             if (!IsWindowVisible(item.hwnd)) continue;
             if (item.unattendedSince == 0) {
                 item.unattendedSince = now;
                 continue;
             }
             if (now - item.unattendedSince < UnattendedGrace) continue;
-            item.forced = true;
-            Fail(__FILE__, __LINE__,
+            Fail("watcher", 0,
                  item.consumed ? Describe(item) + " was left open by the user's script"
                                : "unexpected " + Describe(item) + ": no script answered it");
+            item.forced = item.consumed = true;
             close.push_back(item.hwnd);
         }
     }
@@ -365,8 +394,7 @@ DWORD WINAPI UserThread(LPVOID) {
                 (*pendingScript)(user);
             } catch (const ScenarioAborted&) {
             } catch (const std::exception& e) {
-                Fail(__FILE__, __LINE__,
-                     std::string("exception in the user's script: ") + e.what());
+                Fail("watcher", 0, std::string("exception in the user's script: ") + e.what());
             }
             pendingScript = nullptr;
             InterlockedExchange(&scriptRunning, 0);
@@ -388,7 +416,8 @@ void Pump() {
 
 // The next window nobody has taken yet, once it can be worked: a dialog
 // after its initialisation, any window once shown (or already ended).
-Item Next(const std::string& wanted, const std::function<bool(const Item&)>& fits) {
+Item Next(const Where& where, const std::string& wanted,
+          const std::function<bool(const Item&)>& fits) {
     DWORD start = GetTickCount();
     for (;;) {
         {
@@ -401,20 +430,33 @@ Item Next(const std::string& wanted, const std::function<bool(const Item&)>& fit
                 if (!ready) break;
                 item.consumed = true;
                 if (!fits(item))
-                    Abort(__FILE__, __LINE__,
+                    Abort(where.file_name(), where.line(),
                           "expected " + wanted + ", but the add-in opened " + Describe(item));
                 return item;
             }
         }
-        if (GetTickCount() - start > WaitLimit)
-            Abort(__FILE__, __LINE__,
+        if (GetTickCount() - start > patience)
+            Abort(where.file_name(), where.line(),
                   "expected " + wanted + ", but no window opened within " +
-                      std::to_string(WaitLimit / 1000) + " s");
+                      std::to_string(patience) + " ms");
         Sleep(10);
     }
 }
 
 } // namespace
+
+INT_PTR TrackedDialogBox(HINSTANCE instance, LPCSTR name, HWND owner, DLGPROC proc, LPARAM param) {
+    return HookDialogBoxParamA(instance, name, owner, proc, param);
+}
+int TrackedMessageBox(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
+    return HookMessageBoxA(owner, text, caption, type);
+}
+BOOL TrackedOpenFileName(OPENFILENAMEA* ofn) {
+    return RunChooser(false, ofn);
+}
+BOOL TrackedSaveFileName(OPENFILENAMEA* ofn) {
+    return RunChooser(true, ofn);
+}
 
 // ---- Records --------------------------------------------------------------------
 
@@ -446,11 +488,18 @@ void WatchAddIn(HMODULE module) {
                 reinterpret_cast<const void*>(HookGetOpenFileNameA));
     PatchImport(module, "comdlg32.dll", "GetSaveFileNameA",
                 reinterpret_cast<const void*>(HookGetSaveFileNameA));
-    cbtHook = SetWindowsHookExA(WH_CBT, CbtProc, nullptr, GetCurrentThreadId());
 }
 
 void StartUser() {
     InitializeCriticalSection(&lock);
+    Resolve(&real.dialogBox, "user32.dll", "DialogBoxParamA");
+    Resolve(&real.messageBox, "user32.dll", "MessageBoxA");
+    Resolve(&real.openFileName, "comdlg32.dll", "GetOpenFileNameA");
+    Resolve(&real.saveFileName, "comdlg32.dll", "GetSaveFileNameA");
+    // The host links the Windows seam too, for the scenarios that try it
+    // directly: its calls are watched as the add-in's are.
+    WatchAddIn(GetModuleHandleA(nullptr));
+    cbtHook = SetWindowsHookExA(WH_CBT, CbtProc, nullptr, GetCurrentThreadId());
     WNDCLASSA windowClass{};
     windowClass.lpfnWndProc = HelperProc;
     windowClass.hInstance = GetModuleHandleA(nullptr);
@@ -486,58 +535,65 @@ std::intptr_t WithUser(const std::function<std::intptr_t()>& action, const UserS
     return result;
 }
 
-void OnHostThread(const std::function<void()>& fn) {
-    RunJob(fn, false);
+void OnHostThread(const std::function<void()>& fn, Where where) {
+    RunJob(where, fn, false);
 }
 
 // ---- The user's view of a window ---------------------------------------------------
 
-std::string Window::Caption() const {
+std::string Window::Caption(Where where) const {
     std::string caption;
     HWND window = hwnd_;
-    RunJob([&] { caption = WindowText(window); }, false);
+    RunJob(
+        where, [&] { caption = WindowText(window); }, false);
     return caption;
 }
 
-std::string Window::Text(int id) const {
+std::string Window::Text(int id, Where where) const {
     std::string text, error;
     HWND window = hwnd_;
     RunJob(
+        where,
         [&] {
             if (HWND control = Control(window, id, &error)) text = WindowText(control);
         },
         false);
-    if (!error.empty()) Abort(__FILE__, __LINE__, error);
+    if (!error.empty()) Abort(where.file_name(), where.line(), error);
     return text;
 }
 
-bool Window::IsChecked(int id) const {
+bool Window::IsChecked(int id, Where where) const {
     bool checked = false;
     HWND window = hwnd_;
-    RunJob([&] { checked = IsDlgButtonChecked(window, id) == BST_CHECKED; }, false);
+    RunJob(
+        where, [&] { checked = IsDlgButtonChecked(window, id) == BST_CHECKED; }, false);
     return checked;
 }
 
-bool Window::IsEnabled(int id) const {
+bool Window::IsEnabled(int id, Where where) const {
     bool enabled = false;
     HWND window = hwnd_;
-    RunJob([&] { enabled = IsWindowEnabled(GetDlgItem(window, id)) != FALSE; }, false);
+    RunJob(
+        where, [&] { enabled = IsWindowEnabled(GetDlgItem(window, id)) != FALSE; }, false);
     return enabled;
 }
 
-bool Window::Exists(int id) const {
+bool Window::Exists(int id, Where where) const {
     bool exists = false;
     HWND window = hwnd_;
-    RunJob([&] { exists = GetDlgItem(window, id) != nullptr; }, false);
+    RunJob(
+        where, [&] { exists = GetDlgItem(window, id) != nullptr; }, false);
     return exists;
 }
 
 namespace {
 // Input for a control a user can reach: it exists, is shown and enabled.
 // Errors are kept by the job (the user's thread aborts on them).
-std::shared_ptr<std::string> InputJob(HWND window, int id, std::function<void(HWND)> input) {
+std::shared_ptr<std::string> InputJob(const Where& where, HWND window, int id,
+                                      std::function<void(HWND)> input) {
     auto error = std::make_shared<std::string>();
     RunJob(
+        where,
         [=] {
             HWND control = Control(window, id, error.get());
             if (control == nullptr) return;
@@ -550,38 +606,40 @@ std::shared_ptr<std::string> InputJob(HWND window, int id, std::function<void(HW
         true);
     return error;
 }
-void Check(const std::shared_ptr<std::string>& error) {
-    if (!error->empty()) Abort(__FILE__, __LINE__, *error);
+void Check(const Where& where, const std::shared_ptr<std::string>& error) {
+    if (!error->empty()) Abort(where.file_name(), where.line(), *error);
 }
 } // namespace
 
-void Window::Type(int id, const std::string& text) const {
-    Check(InputJob(hwnd_, id, [text](HWND edit) {
-        SetFocus(edit);
-        SendMessageA(edit, EM_SETSEL, 0, -1);
-        SendMessageA(edit, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(text.c_str()));
-    }));
+void Window::Type(int id, const std::string& text, Where where) const {
+    Check(where, InputJob(where, hwnd_, id, [text](HWND edit) {
+              SetFocus(edit);
+              SendMessageA(edit, EM_SETSEL, 0, -1);
+              SendMessageA(edit, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(text.c_str()));
+          }));
 }
 
-void Window::SetChecked(int id, bool checked) const {
-    if (IsChecked(id) == checked) return;
-    Press(id);
+void Window::SetChecked(int id, bool checked, Where where) const {
+    if (IsChecked(id, where) == checked) return;
+    Press(id, where);
 }
 
-void Window::Press(int id) const {
-    Check(InputJob(hwnd_, id, [](HWND button) { SendMessageA(button, BM_CLICK, 0, 0); }));
+void Window::Press(int id, Where where) const {
+    Check(where,
+          InputJob(where, hwnd_, id, [](HWND button) { SendMessageA(button, BM_CLICK, 0, 0); }));
 }
 
-void Window::Close() const {
+void Window::Close(Where where) const {
     HWND window = hwnd_;
-    RunJob([window] { SendMessageA(window, WM_CLOSE, 0, 0); }, true);
+    RunJob(
+        where, [window] { SendMessageA(window, WM_CLOSE, 0, 0); }, true);
 }
 
 bool Window::Ended() const {
     return !IsWindow(hwnd_);
 }
 
-std::intptr_t Dialog::Result() const {
+std::intptr_t Dialog::Result(Where where) const {
     DWORD start = GetTickCount();
     for (;;) {
         {
@@ -591,18 +649,26 @@ std::intptr_t Dialog::Result() const {
                     return item.result;
         }
         if (GetTickCount() - start > WaitLimit)
-            Abort(__FILE__, __LINE__, "dialog " + std::to_string(templateId_) + " did not end");
+            Abort(where.file_name(), where.line(),
+                  "dialog " + std::to_string(templateId_) + " did not end");
         Sleep(10);
     }
 }
 
-void Chooser::Choose(const std::string& path) const {
+void Dialog::EndNow(std::intptr_t result, Where where) const {
+    HWND window = hwnd_;
+    RunJob(
+        where, [=] { EndDialog(window, result); }, false);
+}
+
+void Chooser::Choose(const std::string& path, Where where) const {
     // The file name box: a combo box in the explorer-style chooser, a plain
     // edit in the older one.
     constexpr int FileNameCombo = 0x47C, FileNameEdit = 0x480;
     auto error = std::make_shared<std::string>();
     HWND window = hwnd_;
     RunJob(
+        where,
         [=] {
             HWND name = GetDlgItem(window, FileNameCombo);
             if (name == nullptr || !IsWindowVisible(name)) name = GetDlgItem(window, FileNameEdit);
@@ -614,45 +680,51 @@ void Chooser::Choose(const std::string& path) const {
             SendMessageA(GetDlgItem(window, IDOK), BM_CLICK, 0, 0);
         },
         true);
-    Check(error);
+    Check(where, error);
 }
 
-void Chooser::Cancel() const {
-    Press(IDCANCEL);
+void Chooser::Cancel(Where where) const {
+    Press(IDCANCEL, where);
 }
 
 // ---- Expectations ----------------------------------------------------------------
 
-Dialog User::ExpectDialog(int templateId) {
-    Item item = Next("dialog " + std::to_string(templateId), [templateId](const Item& i) {
+Dialog User::ExpectDialog(int templateId, Where where) {
+    Item item = Next(where, "dialog " + std::to_string(templateId), [templateId](const Item& i) {
         return i.kind == Kind::Dialog && i.templateId == templateId;
     });
     return Dialog(item.hwnd, item.templateId);
 }
 
-MessageBoxSeen User::ExpectMessageBox() {
-    Item item = Next("a message box", [](const Item& i) { return i.kind == Kind::MessageBox; });
+MessageBoxSeen User::ExpectMessageBox(Where where) {
+    Item item =
+        Next(where, "a message box", [](const Item& i) { return i.kind == Kind::MessageBox; });
     Locked guard;
     return MessageBoxSeen(item.hwnd, messageBoxes[item.record]);
 }
 
-Chooser User::ExpectChooser() {
-    Item item = Next("a file chooser", [](const Item& i) { return i.kind == Kind::Chooser; });
+Chooser User::ExpectChooser(Where where) {
+    Item item =
+        Next(where, "a file chooser", [](const Item& i) { return i.kind == Kind::Chooser; });
     Locked guard;
     return Chooser(item.hwnd, choosers[item.record]);
 }
 
-Window User::ExpectOtherWindow() {
-    Item item = Next("a system window", [](const Item& i) { return i.kind == Kind::Other; });
+Window User::ExpectOtherWindow(Where where) {
+    Item item = Next(where, "a system window", [](const Item& i) { return i.kind == Kind::Other; });
     return Window(item.hwnd);
 }
 
-void User::ExpectNothingMore(DWORD milliseconds) {
+void User::Patience(DWORD milliseconds) {
+    patience = milliseconds;
+}
+
+void User::ExpectNothingMore(DWORD milliseconds, Where where) {
     Sleep(milliseconds);
     Locked guard;
     for (const Item& item : items)
         if (!item.consumed) {
-            Fail(__FILE__, __LINE__, "unexpected " + Describe(item));
+            Fail(where.file_name(), where.line(), "unexpected " + Describe(item));
             return;
         }
 }

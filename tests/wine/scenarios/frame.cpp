@@ -118,6 +118,24 @@ KELPIN_SCENARIO(load_flag_other_bits) {
     CHECK_EQ(flag->data, std::string("\x0D\0\0\0", 4));
 }
 
+// "flag" is read as four bytes whatever its type: the text "1" is the bytes
+// 0x31 0x00, an odd number, so versioning is on. A value too long for four
+// bytes cannot be read and leaves versioning off.
+KELPIN_SCENARIO(load_flag_stored_as_text) {
+    WriteSetting("flag", std::string("1"));
+    CHECK_EQ(Load(), 1);
+    CheckRegisteredCommands({1, 5, 9, 7, 11, 3});
+    auto flag = ReadSetting("flag");
+    REQUIRE(flag);
+    CHECK_EQ(flag->type, static_cast<DWORD>(REG_SZ));
+}
+
+KELPIN_SCENARIO(load_flag_too_long) {
+    WriteSetting("flag", std::string("1111111"));
+    CHECK_EQ(Load(), 1);
+    CheckRegisteredCommands({1, 5, 9, 7, 3});
+}
+
 // A refused registration ends the load: earlier commands stay, no about line.
 KELPIN_SCENARIO(load_refused_registration) {
     MainState().refuseAdd.insert(9);
