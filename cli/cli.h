@@ -3,6 +3,7 @@
 #pragma once
 
 #include <CLI/CLI.hpp>
+#include <memory>
 #include <string>
 
 #include "platform/platform.h"
@@ -27,8 +28,15 @@ void AddVersionCommand(CLI::App& app, int* status);
 // One error line on stderr: "kelpin: " and the message.
 void PrintError(const std::string& message);
 
+// A source file's bytes, NUL-terminated.
+struct SourceText {
+    std::unique_ptr<char[]> bytes;
+    std::size_t size = 0;
+    const char* c_str() const { return bytes.get(); }
+};
 // Reads a source file whole. On failure prints one line naming the file and
 // the reason and returns false (exit status ExitInput).
+bool ReadSourceText(const std::string& path, SourceText* text);
 bool ReadSourceFile(const std::string& path, std::string* text);
 
 // A fresh headless host for one command: message boxes go to stderr, the

@@ -74,8 +74,8 @@ std::string LineText(std::optional<std::int32_t> line) {
 }
 
 int ListFunctions(const std::string& file, bool json) {
-    std::string text;
-    if (!ReadSourceFile(file, &text)) return ExitInput;
+    SourceText text;
+    if (!ReadSourceText(file, &text)) return ExitInput;
     std::vector<FoundFunction> found;
     ScanFunctions(text.c_str(), KeepBegin, KeepEnd, &found);
 

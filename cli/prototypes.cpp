@@ -31,13 +31,13 @@ std::string WithBareLineFeeds(const std::string& text) {
 }
 
 int RunPrototypes(const PrototypesOptions& options) {
-    std::string source;
-    if (!ReadSourceFile(options.file, &source)) return ExitInput;
+    SourceText source;
+    if (!ReadSourceText(options.file, &source)) return ExitInput;
     std::string path =
         options.documentPath.empty() ? DocumentPath(options.file) : options.documentPath;
     // The host opens no listing on an empty text, and hands over at most
     // 259 characters of the document path.
-    if (source.empty()) {
+    if (source.size == 0) {
         PrintError(options.file + ": empty file, no functions to list");
         return ExitNothing;
     }

@@ -1,13 +1,15 @@
 // What every command shares: error lines, reading sources, the headless host.
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
+#include <memory>
 
 #include "addin/addin.h"
 #include "cli.h"
@@ -19,36 +21,56 @@ void PrintError(const std::string& message) {
     std::fprintf(stderr, "kelpin: %s\n", message.c_str());
 }
 
-bool ReadSourceFile(const std::string& path, std::string* text) {
+bool ReadSourceText(const std::string& path, SourceText* text) {
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     struct stat st;
-    if (::stat(path.c_str(), &st) != 0) {
+    if (fd < 0 || ::fstat(fd, &st) != 0) {
         PrintError(path + ": " + std::strerror(errno));
+        if (fd >= 0) ::close(fd);
         return false;
     }
     if (S_ISDIR(st.st_mode)) {
+        ::close(fd);
         PrintError(path + ": is a directory");
         return false;
     }
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        PrintError(path + ": " + std::strerror(errno));
-        return false;
+    // One buffer of the file's size, filled by read() without being cleared
+    // first; a file that grows meanwhile is read on to its end.
+    std::size_t capacity = static_cast<std::size_t>(std::max<off_t>(st.st_size, 0)) + 1;
+    std::unique_ptr<char[]> bytes(new char[capacity]);
+    std::size_t size = 0;
+    for (;;) {
+        char probe[4096];
+        bool full = size + 1 == capacity;
+        ssize_t n = full ? ::read(fd, probe, sizeof probe)
+                         : ::read(fd, bytes.get() + size, capacity - 1 - size);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            PrintError(path + ": " + std::strerror(errno));
+            ::close(fd);
+            return false;
+        }
+        if (n == 0) break;
+        if (full) {
+            capacity = std::max(capacity * 2, size + static_cast<std::size_t>(n) + 1);
+            std::unique_ptr<char[]> larger(new char[capacity]);
+            std::memcpy(larger.get(), bytes.get(), size);
+            std::memcpy(larger.get() + size, probe, static_cast<std::size_t>(n));
+            bytes = std::move(larger);
+        }
+        size += static_cast<std::size_t>(n);
     }
-    // Read straight into a string of the file's size, so that a large file
-    // is held once, not copied through a growing stream; a file that grows
-    // meanwhile is read on to its end.
-    text->assign(static_cast<std::size_t>(st.st_size), '\0');
-    in.read(text->data(), static_cast<std::streamsize>(text->size()));
-    text->resize(static_cast<std::size_t>(in.gcount()));
-    if (!in.eof()) {
-        std::ostringstream rest;
-        rest << in.rdbuf();
-        *text += std::move(rest).str();
-    }
-    if (in.bad()) {
-        PrintError(path + ": read error");
-        return false;
-    }
+    ::close(fd);
+    bytes[size] = '\0';
+    text->bytes = std::move(bytes);
+    text->size = size;
+    return true;
+}
+
+bool ReadSourceFile(const std::string& path, std::string* text) {
+    SourceText source;
+    if (!ReadSourceText(path, &source)) return false;
+    text->assign(source.bytes.get(), source.size);
     return true;
 }
 
