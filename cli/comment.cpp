@@ -298,7 +298,7 @@ void AddCommon(CLI::App* command, Request& request) {
 
 void AddCommentCommand(CLI::App& app, int* status) {
     CLI::App* comment = app.add_subcommand(
-        "comment", "write or edit the comment block of a function or module (commands 5 and 9)");
+        "comment", "Write or edit the marked comment block of a function or of a module");
     comment->require_subcommand(1);
     static const char* Footer =
         "Each field option replaces that field; the others keep what the block holds.\n"
@@ -307,7 +307,8 @@ void AddCommentCommand(CLI::App& app, int* status) {
 
     auto function = std::make_shared<Request>();
     CLI::App* fn = comment->add_subcommand(
-        "function", "the block above the function that holds line N (command 5)");
+        "function", "The block above the function whose body holds line N, as \"Edit "
+                    "function comment\" writes it");
     fn->footer(Footer);
     AddCommon(fn, *function);
     fn->add_option("--line", function->line, "1-based line inside the function's body")
@@ -318,7 +319,8 @@ void AddCommentCommand(CLI::App& app, int* status) {
 
     auto module = std::make_shared<Request>();
     module->module = true;
-    CLI::App* mod = comment->add_subcommand("module", "the block at the top of FILE (command 9)");
+    CLI::App* mod = comment->add_subcommand(
+        "module", "The block at the top of FILE, as \"Edit module comment\" writes it");
     mod->footer(Footer);
     AddCommon(mod, *module);
     module->nameOption =

@@ -164,17 +164,15 @@ void AddFunctionsCommands(CLI::App& app, int* status) {
     static Options list, one;
 
     CLI::App* functions = app.add_subcommand(
-        "functions", "List every function defined in FILE: the line above its body's opening\n"
-                     "brace (start), the line of its closing brace (end) and its name.");
+        "functions", "List the functions defined in FILE: start line, end line, name");
     functions->add_option("FILE", list.file, "C source file")->required();
     functions->add_flag("--json", list.json,
-                        "print a JSON array of {name, declaration, start, end}; end is null for\n"
-                        "a body that never closes");
+                        "print a JSON array of {name, declaration, start, end}; end is null "
+                        "for a body that never closes");
     functions->callback([status] { *status = ListFunctions(list.file, list.json); });
 
     CLI::App* function = app.add_subcommand(
-        "function", "Show the function whose body holds line N of FILE, as the \"Current\n"
-                    "function\" command finds it. Exit status 1 when no function holds it.");
+        "function", "Show the function whose body holds line N of FILE (\"Current function\")");
     function->add_option("FILE", one.file, "C source file")->required();
     function->add_option("--line", one.line, "1-based line number")->required()->check(LineNumber);
     function->add_flag("--json", one.json, "print {name, declaration, start, end} as JSON");

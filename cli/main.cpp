@@ -11,6 +11,14 @@ int main(int argc, char** argv) {
                  "kelpin"};
     app.set_version_flag("--version", std::string("kelpin 1.5\nadd-in ") + kelpin::VersionString);
     app.require_subcommand(1);
+    app.footer("Examples:\n"
+               "  kelpin functions src/parser.c\n"
+               "  kelpin function src/parser.c --line 120 --json\n"
+               "  kelpin prototypes src/parser.c -o include/parser.h\n"
+               "  kelpin comment function src/parser.c --line 120 --synopsis \"Parses one line.\"\n"
+               "  kelpin version bump version\n"
+               "Run kelpin COMMAND --help for a command's options. Exit status: 0 success,\n"
+               "1 nothing to act on, 2 usage error, 3 input/output or format error.");
     app.fallthrough(false);
 
     int status = kelpin::cli::ExitOk;

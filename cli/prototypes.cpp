@@ -65,8 +65,7 @@ int RunPrototypes(const PrototypesOptions& options) {
 void AddPrototypesCommand(CLI::App& app, int* status) {
     auto options = std::make_shared<PrototypesOptions>();
     CLI::App* command = app.add_subcommand(
-        "prototypes", "Print the header of function prototypes that \"Function prototypes\" "
-                      "lists for FILE: include guard, one line per function, CRLF line ends");
+        "prototypes", "Print the prototype header that \"Function prototypes\" shows for FILE");
     command->add_option("FILE", options->file, "C source file")->required();
     command
         ->add_option("--path", options->documentPath,

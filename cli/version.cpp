@@ -137,8 +137,7 @@ int Set(const VersionArgs& args) {
 void AddVersionCommand(CLI::App& app, int* status) {
     auto args = std::make_shared<VersionArgs>();
     CLI::App* version = app.add_subcommand(
-        "version", "Keep a version module NAME.c and NAME.h: four version numbers and a build "
-                   "number, incremented at every build");
+        "version", "Keep the version module NAME.c and NAME.h that every build increments");
     version->require_subcommand(1);
 
     CLI::App* bump = version->add_subcommand(
