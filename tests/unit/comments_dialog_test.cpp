@@ -17,18 +17,6 @@ namespace {
 using ::testing::HasSubstr;
 using ::testing::StartsWith;
 
-std::tm At(int year, int month, int day, int hour, int minute, int second, int weekday) {
-    std::tm t{};
-    t.tm_year = year - 1900;
-    t.tm_mon = month - 1;
-    t.tm_mday = day;
-    t.tm_hour = hour;
-    t.tm_min = minute;
-    t.tm_sec = second;
-    t.tm_wday = weekday;
-    return t;
-}
-
 constexpr char FirstDate[] = "Wed Sep  7 16:54:26 2005";
 constexpr char SecondDate[] = "Tue Feb 14 09:01:02 2006";
 

@@ -14,18 +14,6 @@ namespace {
 using ::testing::HasSubstr;
 using ::testing::Not;
 
-std::tm At(int year, int month, int day, int hour, int minute, int second, int weekday) {
-    std::tm t{};
-    t.tm_year = year - 1900;
-    t.tm_mon = month - 1;
-    t.tm_mday = day;
-    t.tm_hour = hour;
-    t.tm_min = minute;
-    t.tm_sec = second;
-    t.tm_wday = weekday;
-    return t;
-}
-
 // What WrapFieldText appends for one field.
 std::string Wrapped(std::string_view text) {
     std::string block;

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ctime>
 #include <string>
 
 #include "addin/addin.h"
@@ -10,6 +11,19 @@
 #include "platform/headless/headless.h"
 
 namespace kelpin::testing {
+
+// A local time for the headless clock (weekday 0 is Sunday).
+inline std::tm At(int year, int month, int day, int hour, int minute, int second, int weekday) {
+    std::tm t{};
+    t.tm_year = year - 1900;
+    t.tm_mon = month - 1;
+    t.tm_mday = day;
+    t.tm_hour = hour;
+    t.tm_min = minute;
+    t.tm_sec = second;
+    t.tm_wday = weekday;
+    return t;
+}
 
 class HostTest : public ::testing::Test {
   protected:
