@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -10,6 +9,7 @@
 
 #include "addin/addin.h"
 #include "cli.h"
+#include "json_text.h"
 #include "scanner/lookup.h"
 #include "scanner/scanner.h"
 
@@ -32,30 +32,16 @@ int KeepEnd(std::int32_t line, void* context) {
     return 1;
 }
 
-// The text as JSON can carry any bytes: each byte is the character of the same
-// code point (Latin-1), written in UTF-8.
-std::string Latin1(std::string_view bytes) {
-    std::string utf8;
-    utf8.reserve(bytes.size());
-    for (char c : bytes) {
-        auto b = static_cast<unsigned char>(c);
-        if (b < 0x80) {
-            utf8 += c;
-        } else {
-            utf8 += static_cast<char>(0xC0 | (b >> 6));
-            utf8 += static_cast<char>(0x80 | (b & 0x3F));
-        }
-    }
-    return utf8;
-}
-
-nlohmann::ordered_json FunctionJson(std::string_view name, std::string_view declaration,
-                                    std::int32_t start, std::optional<std::int32_t> end) {
-    nlohmann::ordered_json object;
-    object["name"] = Latin1(name);
-    object["declaration"] = Latin1(declaration);
-    object["start"] = start;
-    object["end"] = end ? nlohmann::ordered_json(*end) : nlohmann::ordered_json(nullptr);
+// {"name", "declaration", "start", "end"}, as nlohmann::ordered_json would
+// dump it; end is null for a body that never closes.
+std::string FunctionJson(std::string_view name, std::string_view declaration, std::int32_t start,
+                         std::optional<std::int32_t> end) {
+    std::string object = "{\"name\":";
+    AppendJsonString(&object, name);
+    object += ",\"declaration\":";
+    AppendJsonString(&object, declaration);
+    object += ",\"start\":" + std::to_string(start);
+    object += ",\"end\":" + (end ? std::to_string(*end) : std::string("null")) + "}";
     return object;
 }
 
@@ -85,8 +71,7 @@ int ListFunctions(const std::string& file, bool json) {
         for (std::size_t i = 0; i < found.size(); ++i) {
             const FoundFunction& f = found[i];
             out += i == 0 ? "\n  " : ",\n  ";
-            out +=
-                FunctionJson(FunctionNameOf(f.declaration), f.declaration, f.start, f.end).dump();
+            out += FunctionJson(FunctionNameOf(f.declaration), f.declaration, f.start, f.end);
         }
         out += found.empty() ? "]\n" : "\n]\n";
     } else {
@@ -143,7 +128,7 @@ int ShowFunction(const std::string& file, int line, bool json) {
     if (f.endLine != 0) end = f.endLine;
     std::string out;
     if (json) {
-        out = FunctionJson(f.name, f.declaration, f.startLine, end).dump() + "\n";
+        out = FunctionJson(f.name, f.declaration, f.startLine, end) + "\n";
     } else {
         out = std::string("name:        ") + f.name + "\ndeclaration: " + f.declaration +
               "\nstart:       " + std::to_string(f.startLine) + "\nend:         " + LineText(end) +

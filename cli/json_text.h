@@ -1,0 +1,18 @@
+// JSON text for large listings.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace kelpin::cli {
+
+// Appends bytes as a JSON string, each byte the character of the same code
+// point (Latin-1), so that any input gives valid JSON. The text is exactly
+// what nlohmann::json would dump for the same characters.
+//
+// The library's own escaper checks every byte as UTF-8 on its way out; on a
+// listing of thousands of declarations that costs as much as the scan
+// itself, while bytes read as Latin-1 need no check at all.
+void AppendJsonString(std::string* out, std::string_view bytes);
+
+} // namespace kelpin::cli
