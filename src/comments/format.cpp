@@ -125,13 +125,11 @@ void WrapFieldText(std::string& block, std::string_view field) {
                 next = breakAt + 1;
             }
         }
-        // A break on the very last character (a tab ending the text) ends
-        // the field: a line feed there would leave an empty line in the
-        // block, read back as one more line break.
-        rest.remove_prefix(next);
-        if (rest.empty()) return;
+        // Every broken line ends in a line feed, even one broken on the
+        // text's last character (a tab): only what follows gets the indent.
         block += '\n';
-        block.append(BlockLabelLength, ' ');
+        rest.remove_prefix(next);
+        if (!rest.empty()) block.append(BlockLabelLength, ' ');
     }
 }
 

@@ -81,6 +81,13 @@ void FuzzFieldText(std::string_view text) {
         std::size_t end = wrapped.find('\n', start);
         if (end == std::string::npos) end = wrapped.size();
         std::string_view line(wrapped.data() + start, end - start);
+        if (!first && start == wrapped.size()) {
+            // A break on the text's very last character ends its line with
+            // the line feed, and nothing follows it.
+            Require(wrapped.size() >= 2 && IsBreakSpace(wrapped[wrapped.size() - 2]),
+                    "a field ending in a line feed without a break before it");
+            break;
+        }
         if (!first) {
             Require(line.substr(0, BlockLabelLength) == std::string(BlockLabelLength, ' '),
                     "a wrapped line without its indent");

@@ -124,10 +124,14 @@ TEST_F(BlockFormat, TrailingBlanksAndBreaksVanish) {
     EXPECT_EQ(Wrapped(""), "");
     // A tab is not trailing whitespace: it stays.
     EXPECT_EQ(Wrapped("text\t"), "text\t");
-    // Nor when the break falls on it: no empty line closes the field.
+    // When the break falls on it, the line ends there like any broken line,
+    // with its line feed and no indent after it.
     std::string tabbed = std::string(63, 'a') + "\t";
-    EXPECT_EQ(Wrapped(tabbed), tabbed);
-    EXPECT_EQ(Wrapped(std::string(80, 'b') + "\v"), std::string(80, 'b') + "\v");
+    EXPECT_EQ(Wrapped(tabbed), tabbed + "\n");
+    EXPECT_EQ(Wrapped(std::string(80, 'b') + "\v"), std::string(80, 'b') + "\v\n");
+    std::string block = BuildFunctionBlock("f", "", tabbed, "in", "", tabbed);
+    EXPECT_THAT(block, HasSubstr(" Synopsys : " + tabbed + "\n\n Input    : in\n"));
+    EXPECT_TRUE(block.ends_with(" Errors   : " + tabbed + "\n\n" + BlockClosingLine + "\n"));
 }
 
 TEST_F(BlockFormat, EmptyFieldLeavesTheLabelAlone) {

@@ -239,6 +239,24 @@ TEST(FieldRoundTrip, EditingAgainNeverGrowsTheText) {
     }
 }
 
+TEST(FieldRoundTrip, BreakOnTheLastCharacterShowsAsALineBreakAndTheBlockStays) {
+    // 63 characters and a tab: the writer breaks on the tab, the text's last
+    // character. The dialog shows that break as a line break, which the next
+    // OK trims, so the block comes out the same every time.
+    std::string tabbed = std::string(63, 'a') + "\t";
+    std::string block = BuildFunctionBlock("f", "Mon Jan  3 10:00:00 2005", tabbed, "", "", tabbed);
+    for (int edit = 0; edit < 2; ++edit) {
+        std::vector<std::pair<int, std::string>> shown = Shown(SplitFunctionBlock(block));
+        ASSERT_EQ(shown.size(), 6u);
+        EXPECT_EQ(shown[2].second, tabbed + "\r\n");
+        EXPECT_EQ(shown[5].second, tabbed + "\r\n");
+        std::string again = BuildFunctionBlock("f", shown[0].second, shown[2].second,
+                                               shown[3].second, shown[4].second, shown[5].second);
+        EXPECT_EQ(again.substr(again.find(" Synopsys")), block.substr(block.find(" Synopsys")));
+        block = again;
+    }
+}
+
 TEST(FieldRoundTrip, WorksInAnEditorThatKeepsCrLf) {
     std::mt19937 rng(4242);
     for (int n = 0; n < 600; ++n) {
