@@ -224,8 +224,15 @@ void PrintShown(const Request& request, const Session& session) {
 }
 
 int Run(const Request& request) {
-    if (request.module && request.name.find('\\') != std::string::npos) {
-        PrintError("--name: a module name holds no \"\\\"");
+    // A name the IDE could never give: a directory part, a comment end that
+    // would close the block early and break the file, or a line break that
+    // would split its name line.
+    if (request.module && request.name.find_first_of("\\\r\n") != std::string::npos) {
+        PrintError("--name: a module name holds no \"\\\" and no line break");
+        return ExitUsage;
+    }
+    if (request.module && request.name.find("*/") != std::string::npos) {
+        PrintError("--name: a module name holds no \"*/\"");
         return ExitUsage;
     }
     std::string text;

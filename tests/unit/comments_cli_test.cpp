@@ -133,9 +133,11 @@ TEST_F(CommentCli, ModuleNameCanBeGiven) {
     std::string text = ReadFile(file);
     EXPECT_EQ(Count(text, " Module   : my module.c\n"), 1u);
     EXPECT_EQ(Count(text, "/*-@@+@@"), 1u);
-    CliResult r = Run({"module", file, "--name", "dir\\x.c"});
-    EXPECT_EQ(r.status, 2);
-    EXPECT_EQ(ReadFile(file), text);
+    for (const char* bad : {"dir\\x.c", "x*/y.c", "two\nlines.c"}) {
+        CliResult r = Run({"module", file, "--name", bad});
+        EXPECT_EQ(r.status, 2) << bad;
+        EXPECT_EQ(ReadFile(file), text) << bad;
+    }
 }
 
 TEST_F(CommentCli, StdoutLeavesTheFileAlone) {
