@@ -104,6 +104,32 @@ TEST_F(Setup, OpeningRegistersCommand11WhenTheHostRefusedItAtLoad) {
     EXPECT_THAT(AddRequestsFor11(), ElementsAre(11));
 }
 
+TEST_F(Setup, AMissingKeyIsReportedInTheOutputPaneAndCreated) {
+    // Once the main window is known, the line reaches the output pane.
+    headless::Registry().erase(SettingsKeyPath);
+    mainWindow().output.clear();
+    EXPECT_EQ(OpenSetup([](headless::DialogDriver& d) { d.Press(UiIdCancel); }), -1);
+    EXPECT_THAT(host().OutputLines(main),
+                ElementsAre("Not found Key: Software\\Dravenor\\Quarnel\\Vantrel\nERROR 2\n"
+                            "Creating....\n"));
+    EXPECT_TRUE(headless::Registry().count(SettingsKeyPath));
+}
+
+TEST_F(Setup, AVersionCommandTheHostRefusesIsReportedAndVersioningStaysOn) {
+    StoreFlag(1);
+    mainWindow().refuseAdd = {CmdEditVersion};
+    mainWindow().output.clear();
+    bool checked = false;
+    OpenSetup([&](headless::DialogDriver& d) {
+        checked = d.IsChecked(IDC_ENABLE_VERSION);
+        d.Press(UiIdCancel);
+    });
+    EXPECT_TRUE(checked);
+    EXPECT_THAT(host().OutputLines(main), ElementsAre("Cannot enable versioning commands!"));
+    EXPECT_EQ(addInState.options & OptVersioning, static_cast<std::uint32_t>(OptVersioning));
+    EXPECT_FALSE(addInState.versionCommandRegistered);
+}
+
 TEST_F(Setup, CancelAfterFindStoresNothing) {
     StoreFlag(1);
     Stored()["W32hlpPath"] = {RegTypeString, std::string("old.hlp\0", 8)};
