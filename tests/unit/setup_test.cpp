@@ -148,7 +148,9 @@ TEST_F(Setup, CancelAfterFindStoresNothing) {
 }
 
 TEST_F(Setup, FindAsksForAHelpFile) {
-    OpenSetup([](headless::DialogDriver& d) {
+    HostWindow dialog = 0;
+    OpenSetup([&](headless::DialogDriver& d) {
+        dialog = d.Window();
         d.Type(IDC_HELP_PATH, "typed.hlp");
         d.Press(IDC_FIND_HELP); // cancelled: the box keeps its text
         EXPECT_EQ(d.Text(IDC_HELP_PATH), "typed.hlp");
@@ -157,6 +159,7 @@ TEST_F(Setup, FindAsksForAHelpFile) {
     ASSERT_EQ(headless::Choosers().size(), 1u);
     const headless::ChooserRecord& c = headless::Choosers()[0];
     EXPECT_FALSE(c.save);
+    EXPECT_EQ(c.owner, dialog); // owned by the setup dialog, not the main window
     EXPECT_THAT(c.filter, ElementsAre("Help file (.hlp)", "*.hlp", "File (*.*)", "*.*"));
     EXPECT_EQ(c.defaultExtension, "hlp");
     EXPECT_EQ(c.flags, 0x80806u);
