@@ -71,7 +71,8 @@ std::int32_t Load(HostWindow window) {
                   "Orvell's Addin toolkit. Based on Tamber functions prototype.\n%s %s - %s",
                   VersionString, VersionDate, VersionTime);
     PlatformSendMessage(window, HostMsgOutput, 0, reinterpret_cast<std::intptr_t>(about));
-    return AddCommand(window, Entry(CmdCurrentFunction)) != 0 ? 1 : 0;
+    // The host's answer to the last registration is the load's result.
+    return static_cast<std::int32_t>(AddCommand(window, Entry(CmdCurrentFunction)));
 }
 
 // Every removal is asked for, even after the host refused one: a command left

@@ -104,6 +104,14 @@ TEST_F(LoadEvent, ResultIsThatOfRegisteringCommand3) {
     EXPECT_EQ(host().OutputLines(main).size(), 1u);
 }
 
+TEST_F(LoadEvent, ResultIsTheHostsOwnAnswerForCommand3) {
+    // The host may answer a registration with any non-zero value; the load
+    // hands the last one back as it came.
+    mainWindow().addResult = 0x83E8;
+    EXPECT_EQ(Load(), 0x83E8);
+    EXPECT_THAT(RegisteredIds(), ElementsAre(1, 5, 9, 7, 3));
+}
+
 using UnloadEvent = HostTest;
 
 TEST_F(UnloadEvent, RemovesEveryCommandInOrder) {

@@ -104,6 +104,32 @@ TEST_F(Setup, OpeningRegistersCommand11WhenTheHostRefusedItAtLoad) {
     EXPECT_THAT(AddRequestsFor11(), ElementsAre(11));
 }
 
+TEST_F(Setup, AMissingKeyIsReportedInTheOutputPaneAndCreated) {
+    // Once the main window is known, the line reaches the output pane.
+    headless::Registry().erase(SettingsKeyPath);
+    mainWindow().output.clear();
+    EXPECT_EQ(OpenSetup([](headless::DialogDriver& d) { d.Press(UiIdCancel); }), -1);
+    EXPECT_THAT(host().OutputLines(main),
+                ElementsAre("Not found Key: Software\\Dravenor\\Quarnel\\Vantrel\nERROR 2\n"
+                            "Creating....\n"));
+    EXPECT_TRUE(headless::Registry().count(SettingsKeyPath));
+}
+
+TEST_F(Setup, AVersionCommandTheHostRefusesIsReportedAndVersioningStaysOn) {
+    StoreFlag(1);
+    mainWindow().refuseAdd = {CmdEditVersion};
+    mainWindow().output.clear();
+    bool checked = false;
+    OpenSetup([&](headless::DialogDriver& d) {
+        checked = d.IsChecked(IDC_ENABLE_VERSION);
+        d.Press(UiIdCancel);
+    });
+    EXPECT_TRUE(checked);
+    EXPECT_THAT(host().OutputLines(main), ElementsAre("Cannot enable versioning commands!"));
+    EXPECT_EQ(addInState.options & OptVersioning, static_cast<std::uint32_t>(OptVersioning));
+    EXPECT_FALSE(addInState.versionCommandRegistered);
+}
+
 TEST_F(Setup, CancelAfterFindStoresNothing) {
     StoreFlag(1);
     Stored()["W32hlpPath"] = {RegTypeString, std::string("old.hlp\0", 8)};
@@ -122,7 +148,9 @@ TEST_F(Setup, CancelAfterFindStoresNothing) {
 }
 
 TEST_F(Setup, FindAsksForAHelpFile) {
-    OpenSetup([](headless::DialogDriver& d) {
+    HostWindow dialog = 0;
+    OpenSetup([&](headless::DialogDriver& d) {
+        dialog = d.Window();
         d.Type(IDC_HELP_PATH, "typed.hlp");
         d.Press(IDC_FIND_HELP); // cancelled: the box keeps its text
         EXPECT_EQ(d.Text(IDC_HELP_PATH), "typed.hlp");
@@ -131,6 +159,7 @@ TEST_F(Setup, FindAsksForAHelpFile) {
     ASSERT_EQ(headless::Choosers().size(), 1u);
     const headless::ChooserRecord& c = headless::Choosers()[0];
     EXPECT_FALSE(c.save);
+    EXPECT_EQ(c.owner, dialog); // owned by the setup dialog, not the main window
     EXPECT_THAT(c.filter, ElementsAre("Help file (.hlp)", "*.hlp", "File (*.*)", "*.*"));
     EXPECT_EQ(c.defaultExtension, "hlp");
     EXPECT_EQ(c.flags, 0x80806u);

@@ -134,7 +134,7 @@ std::intptr_t HostModel::HandleMain(MainWindow& main, unsigned message, std::uin
         main.addRequests.push_back(info->id);
         if (main.refuseAdd.count(info->id)) return 0;
         main.commands.push_back({info->id, info->name ? info->name : "", info->icon, info->flags});
-        return 1;
+        return main.addResult;
     }
     case HostMsgRemoveCommand: {
         auto id = static_cast<std::int32_t>(wParam);

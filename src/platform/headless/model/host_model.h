@@ -54,6 +54,7 @@ struct MainWindow {
     std::vector<std::int32_t> removeRequests;
     std::set<std::int32_t> refuseAdd;
     std::set<std::int32_t> refuseRemove;
+    std::intptr_t addResult = 1; // the answer to an accepted HostMsgAddCommand
     std::vector<OutputEntry> output;
     HostWindow activeEditor = 0;
 };
