@@ -194,9 +194,9 @@ TEST_F(Setup, HelpPathIsCutTo258Characters) {
 TEST_F(Setup, WritesFlagBeforeTheHelpPath) {
     headless::Registry().erase(SettingsKeyPath);
     headless::Registry()[SettingsKeyPath];
+    headless::RegistryWrites().clear();
     OpenSetup([](headless::DialogDriver& d) { d.Press(UiIdOk); });
-    EXPECT_TRUE(Stored().count("flag"));
-    EXPECT_TRUE(Stored().count("W32hlpPath"));
+    EXPECT_THAT(headless::RegistryWrites(), ElementsAre("flag", "W32hlpPath"));
 }
 
 TEST_F(Setup, EndsAtOnceWithoutTheKey) {

@@ -36,6 +36,8 @@ std::map<std::string, RegistryKeyValues>& Registry();
 // registry) and rewrites it atomically after every change. False when the
 // file exists but cannot be read.
 bool UseRegistryFile(const std::string& path);
+// The names of the values written, in order.
+std::vector<std::string>& RegistryWrites();
 // Makes RegistryCreateKey fail with this error code (0: succeed again).
 void FailRegistryCreate(long errorCode);
 

@@ -43,6 +43,7 @@ struct State {
     HostModel host;
     std::map<std::string, RegistryKeyValues> registry;
     std::string registryFile;
+    std::vector<std::string> registryWrites;
     long failRegistryCreate = 0;
     std::map<RegKey, std::string> openKeys;
     RegKey nextKey = 1;
@@ -209,6 +210,10 @@ bool UseRegistryFile(const std::string& path) {
     return true;
 }
 
+std::vector<std::string>& RegistryWrites() {
+    return S().registryWrites;
+}
+
 void FailRegistryCreate(long errorCode) {
     S().failRegistryCreate = errorCode;
 }
@@ -368,6 +373,7 @@ long RegistrySetValue(RegKey key, const char* name, unsigned type, const void* d
                       unsigned size) {
     auto open = S().openKeys.find(key);
     if (open == S().openKeys.end()) return 6;
+    S().registryWrites.push_back(name);
     S().registry[open->second][name] =
         RegistryValue{type, std::string(static_cast<const char*>(data), size)};
     SaveRegistry();
