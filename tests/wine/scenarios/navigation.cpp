@@ -6,7 +6,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
-#include <sstream>
 #include <string>
 
 #include "tests/wine/harness.h"
@@ -37,10 +36,7 @@ const char SampleListing[] = "#ifndef __PARSER_H__\r\n"
                              "#endif\t// PARSER_H__\r\n";
 
 std::string ReadBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
+    return ReadTextFile(path).value_or("");
 }
 
 bool FileExists(const std::string& path) {

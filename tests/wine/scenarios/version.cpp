@@ -25,16 +25,7 @@ std::string FinalLine(const char* version) {
 
 // A file's bytes, or "(missing)".
 std::string ReadBytes(const char* path) {
-    HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return "(missing)";
-    std::string bytes;
-    char buffer[4096];
-    DWORD got = 0;
-    while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0)
-        bytes.append(buffer, got);
-    CloseHandle(file);
-    return bytes;
+    return ReadTextFile(path).value_or("(missing)");
 }
 
 // The scenario works in a fresh, empty folder that is the process's current
