@@ -16,8 +16,10 @@
 #include "comments/comments.h"
 #include "platform/headless/headless.h"
 #include "resources/resource.h"
+#include "tests/support/field_text_model.h"
 
 using namespace kelpin;
+using namespace kelpin::testing;
 
 namespace {
 
@@ -36,36 +38,6 @@ bool LineFeedsPaired(std::string_view text) {
 
 bool IsBreakSpace(char c) {
     return c == ' ' || c == '\t' || c == '\v' || c == '\f' || c == '\r';
-}
-
-std::string Trimmed(std::string_view text) {
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\r' || text.back() == '\n'))
-        text.remove_suffix(1);
-    return std::string(text);
-}
-
-// Line breaks the documented cases may join or add, taken out.
-std::string WithoutSoftBreaks(std::string_view text) {
-    std::string out;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        bool soft = !out.empty() && (out.back() == ' ' || out.back() == '\t' ||
-                                     out.back() == '\v' || out.back() == '\f');
-        if (soft && text.substr(i, 2) == "\r\n") {
-            ++i;
-            continue;
-        }
-        out += text[i];
-    }
-    return out;
-}
-
-std::string Defused(std::string_view text) {
-    std::string out;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        out += text[i];
-        if (text[i] == '*' && i + 1 < text.size() && text[i + 1] == '/') out += ' ';
-    }
-    return out;
 }
 
 void FuzzFieldText(std::string_view text) {

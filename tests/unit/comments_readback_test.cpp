@@ -8,6 +8,7 @@
 
 #include "comments/comments.h"
 #include "resources/resource.h"
+#include "tests/support/field_text_model.h"
 
 namespace kelpin::testing {
 namespace {
@@ -157,38 +158,6 @@ std::string RandomText(std::mt19937& rng, bool plain) {
         if (plain && !text.empty() && text.back() == ' ' && pick(4) == 0) text += "x";
     }
     return text;
-}
-
-std::string Defused(std::string_view text) {
-    std::string out;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        out += text[i];
-        if (text[i] == '*' && i + 1 < text.size() && text[i + 1] == '/') out += ' ';
-    }
-    return out;
-}
-
-std::string Trimmed(std::string text) {
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\r' || text.back() == '\n'))
-        text.pop_back();
-    return text;
-}
-
-// Takes out the line breaks that the documented cases may join or add: those
-// right after a blank (a user's break there may join) and right after a tab,
-// vertical tab or form feed (a writer's break there shows as a line break).
-std::string WithoutSoftBreaks(std::string_view text) {
-    std::string out;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        bool soft =
-            !out.empty() && std::string_view(" \t\v\f").find(out.back()) != std::string_view::npos;
-        if (soft && text.substr(i, 2) == "\r\n") {
-            ++i;
-            continue;
-        }
-        out += text[i];
-    }
-    return out;
 }
 
 TEST(FieldRoundTrip, PlainTextsComeBackExactly) {
