@@ -48,6 +48,9 @@ target_compile_definitions(kelpin_tests PRIVATE
   KELPIN_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
   KELPIN_CLI="$<TARGET_FILE:kelpin>")
 add_dependencies(kelpin_tests kelpin)
+# Which Wine the test command runs on this machine: the decision table.
+add_test(NAME wine_mode.decision COMMAND sh ${CMAKE_SOURCE_DIR}/tests/wine/wine-mode-test.sh)
+
 include(GoogleTest)
 gtest_discover_tests(kelpin_tests DISCOVERY_TIMEOUT 60)
 
