@@ -72,6 +72,10 @@ using DialogProc = std::intptr_t (*)(HostWindow dialog, unsigned message, std::u
 std::intptr_t UiDialogBox(ModuleHandle module, int templateId, HostWindow owner, DialogProc proc,
                           std::intptr_t param);
 void UiEndDialog(HostWindow dialog, std::intptr_t result);
+// The param the open dialog was given by UiDialogBox, at any message after
+// UiMsgInitDialog: a dialog's record lives with its window, not in a
+// file-level variable. Only for a dialog opened by UiDialogBox.
+std::intptr_t UiDialogParam(HostWindow dialog);
 void UiSetCaption(HostWindow dialog, const char* text);
 // Copies at most size-1 characters and a NUL; returns the count copied.
 unsigned UiGetItemText(HostWindow dialog, int id, char* buffer, int size);

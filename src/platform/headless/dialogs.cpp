@@ -151,7 +151,7 @@ std::intptr_t UiDialogBox(ModuleHandle, int templateId, HostWindow, DialogProc p
     const DialogTemplate* tmpl = FindDialogTemplate(templateId);
     if (tmpl == nullptr || proc == nullptr) return -1;
     HostWindow window = S().nextDialog++;
-    Dialog dialog{templateId, proc, tmpl->caption, {}, false, 0, 0};
+    Dialog dialog{templateId, proc, param, tmpl->caption, {}, false, 0, 0};
     for (const ControlTemplate& c : tmpl->controls)
         dialog.controls.push_back({c.id, c.kind, c.text, {}, false});
     S().dialogs.emplace(window, std::move(dialog));
@@ -169,6 +169,11 @@ std::intptr_t UiDialogBox(ModuleHandle, int templateId, HostWindow, DialogProc p
     std::intptr_t result = FindDialog(window)->result;
     S().dialogs.erase(window);
     return result;
+}
+
+std::intptr_t UiDialogParam(HostWindow window) {
+    const Dialog* dialog = FindDialog(window);
+    return dialog ? dialog->param : 0;
 }
 
 void UiEndDialog(HostWindow window, std::intptr_t result) {

@@ -25,6 +25,7 @@ struct Control {
 struct Dialog {
     int templateId;
     DialogProc proc;
+    std::intptr_t param;
     std::string caption;
     std::vector<Control> controls;
     bool ended = false;

@@ -20,7 +20,8 @@ HWND Hwnd(HostWindow window) {
 }
 
 // The portable dialog procedure and its parameter, handed to the thunk
-// through WM_INITDIALOG and kept in the dialog's user data.
+// through WM_INITDIALOG and kept in the dialog's user data. It lives on the
+// stack of UiDialogBox, which returns only once the dialog is gone.
 struct DialogBinding {
     DialogProc proc;
     std::intptr_t param;
@@ -29,12 +30,12 @@ struct DialogBinding {
 INT_PTR CALLBACK DialogThunk(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_INITDIALOG) {
         auto* binding = reinterpret_cast<DialogBinding*>(lParam);
-        SetWindowLongPtrA(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(binding->proc));
+        SetWindowLongPtrA(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(binding));
         return binding->proc(reinterpret_cast<HostWindow>(dialog), message, wParam, binding->param);
     }
-    auto proc = reinterpret_cast<DialogProc>(GetWindowLongPtrA(dialog, DWLP_USER));
-    if (proc == nullptr) return FALSE; // messages before WM_INITDIALOG
-    return proc(reinterpret_cast<HostWindow>(dialog), message, wParam, lParam);
+    auto* binding = reinterpret_cast<DialogBinding*>(GetWindowLongPtrA(dialog, DWLP_USER));
+    if (binding == nullptr) return FALSE; // messages before WM_INITDIALOG
+    return binding->proc(reinterpret_cast<HostWindow>(dialog), message, wParam, lParam);
 }
 
 bool WriteHandle(HANDLE file, std::string_view contents) {
@@ -109,6 +110,11 @@ std::intptr_t UiDialogBox(ModuleHandle module, int templateId, HostWindow owner,
 
 void UiEndDialog(HostWindow dialog, std::intptr_t result) {
     EndDialog(Hwnd(dialog), result);
+}
+
+std::intptr_t UiDialogParam(HostWindow dialog) {
+    auto* binding = reinterpret_cast<DialogBinding*>(GetWindowLongPtrA(Hwnd(dialog), DWLP_USER));
+    return binding ? binding->param : 0;
 }
 
 void UiSetCaption(HostWindow dialog, const char* text) {

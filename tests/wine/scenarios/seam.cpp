@@ -16,7 +16,8 @@ using namespace kelpin::wine;
 
 namespace {
 
-// A portable dialog procedure, as the add-in's are: only seam calls.
+// A portable dialog procedure, as the add-in's are: only seam calls. Its
+// record comes with the dialog: the init message's param, then UiDialogParam.
 struct SeamProbe {
     std::string longText;
     std::string readBack;      // 4019 read at OK with a 260-byte buffer
@@ -26,19 +27,22 @@ struct SeamProbe {
     int updates = 0;
 } seamProbe;
 
-std::intptr_t SeamProc(HostWindow dialog, unsigned message, std::uintptr_t wParam, std::intptr_t) {
+std::intptr_t SeamProc(HostWindow dialog, unsigned message, std::uintptr_t wParam,
+                       std::intptr_t lParam) {
+    SeamProbe& probe =
+        *reinterpret_cast<SeamProbe*>(message == UiMsgInitDialog ? lParam : UiDialogParam(dialog));
     switch (message) {
     case UiMsgInitDialog:
         UiSetCaption(dialog, "Seam probe");
-        UiSetItemText(dialog, IDC_HELP_PATH, seamProbe.longText.c_str());
-        seamProbe.lengthAtInit = UiGetItemTextLength(dialog, IDC_HELP_PATH);
+        UiSetItemText(dialog, IDC_HELP_PATH, probe.longText.c_str());
+        probe.lengthAtInit = UiGetItemTextLength(dialog, IDC_HELP_PATH);
         UiCheckItem(dialog, IDC_ENABLE_VERSION, true);
         UiFocusItemEnd(dialog, IDC_HELP_PATH);
         return 0; // the focus is set
     case UiMsgCommand: {
         unsigned id = UiLowWord(wParam);
         if (id == IDC_HELP_PATH && UiHighWord(wParam) == UiNotifyUpdate) {
-            ++seamProbe.updates;
+            ++probe.updates;
             // A letter "x" is refused: the change is taken back.
             char text[64] = "";
             UiGetItemText(dialog, IDC_HELP_PATH, text, sizeof text);
@@ -47,9 +51,9 @@ std::intptr_t SeamProc(HostWindow dialog, unsigned message, std::uintptr_t wPara
         }
         if (id == UiIdOk) {
             char buffer[260];
-            seamProbe.readCount = UiGetItemText(dialog, IDC_HELP_PATH, buffer, sizeof buffer);
-            seamProbe.readBack = buffer;
-            seamProbe.checkedAtOk = UiIsItemChecked(dialog, IDC_ENABLE_VERSION);
+            probe.readCount = UiGetItemText(dialog, IDC_HELP_PATH, buffer, sizeof buffer);
+            probe.readBack = buffer;
+            probe.checkedAtOk = UiIsItemChecked(dialog, IDC_ENABLE_VERSION);
             UiEndDialog(dialog, 42);
             return 1;
         }
@@ -65,7 +69,7 @@ std::intptr_t SeamProc(HostWindow dialog, unsigned message, std::uintptr_t wPara
 
 std::intptr_t RunSeamProbe() {
     return UiDialogBox(reinterpret_cast<ModuleHandle>(AddIn().module), IDD_SETUP, Main(), SeamProc,
-                       0);
+                       reinterpret_cast<std::intptr_t>(&seamProbe));
 }
 
 } // namespace
