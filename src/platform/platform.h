@@ -114,8 +114,12 @@ int UiWinHelp(HostWindow window, const char* helpFile, unsigned command, std::ui
 // ---- Files ------------------------------------------------------------------
 // Reads a whole file as bytes; false when it cannot be opened or read.
 bool FileReadAll(const char* path, std::string* contents);
-// True when the file exists and could be opened for reading and writing.
+// True when the file exists and could be opened for reading and writing. A
+// folder, a device or a pipe is no file.
 bool FileIsWritable(const char* path);
+// True when a file could be written at path now: a writable file is there,
+// or nothing is there yet and its folder takes new files. Creates nothing.
+bool FileCanCreate(const char* path);
 // Creates or truncates the file and writes exactly these bytes; false on any
 // failure, a short write included (a created file may then be left behind).
 bool FileWriteAll(const char* path, std::string_view contents);

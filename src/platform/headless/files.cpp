@@ -72,11 +72,21 @@ bool FileReadAll(const char* path, std::string* contents) {
 }
 
 bool FileIsWritable(const char* path) {
-    if (IsReadOnly(path)) return false;
+    struct stat st;
+    if (::stat(path, &st) != 0 || !S_ISREG(st.st_mode) || IsReadOnly(path)) return false;
     int fd = ::open(path, O_RDWR);
     if (fd < 0) return false;
     ::close(fd);
     return true;
+}
+
+bool FileCanCreate(const char* path) {
+    struct stat st;
+    if (::stat(path, &st) == 0) return FileIsWritable(path);
+    if (errno != ENOENT) return false;
+    std::string directory = DirectoryOf(path);
+    return ::stat(directory.c_str(), &st) == 0 && S_ISDIR(st.st_mode) &&
+           !IsReadOnly(directory.c_str()) && ::access(directory.c_str(), W_OK | X_OK) == 0;
 }
 
 bool FileWriteAll(const char* path, std::string_view contents) {
