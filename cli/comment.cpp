@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "addin/addin.h"
@@ -241,6 +242,11 @@ int Run(const Request& request) {
         PrintError("--name: a module name holds no \"*/\"");
         return ExitUsage;
     }
+    // A run that rewrites FILE holds its folder's lock from the read to the
+    // replace, so that runs on one file at once each keep what the others
+    // wrote.
+    std::optional<FolderLockScope> lock;
+    if (!request.show && !request.toStdout) lock.emplace(request.file.c_str());
     std::string text;
     if (!ReadSourceFile(request.file, &text)) return ExitInput;
     if (text.empty()) {

@@ -129,6 +129,29 @@ bool FileWriteAll(const char* path, std::string_view contents);
 // replaced.
 bool FileReplace(const char* path, std::string_view contents);
 
+// ---- Locks ------------------------------------------------------------------
+// Serialises the read-modify-write of the files in one folder across
+// processes: a build step, an IDE and scripts may rewrite the same files at
+// once. FileLockFolder waits, blocked (never polling), until no other process
+// holds the lock of the folder that holds path, then holds it; a process that
+// holds it already may take it again, and each take is given back with one
+// FileUnlockFolder. The lock goes with the process: nothing is left on disk,
+// and a process that dies gives it up. 0 when it cannot be taken (the folder
+// cannot be opened); the caller goes on unguarded then, and FileUnlockFolder
+// ignores 0.
+using FolderLock = std::uintptr_t;
+FolderLock FileLockFolder(const char* path);
+void FileUnlockFolder(FolderLock lock);
+
+// Holds the lock of path's folder for a scope.
+struct FolderLockScope {
+    explicit FolderLockScope(const char* path) : lock(FileLockFolder(path)) {}
+    ~FolderLockScope() { FileUnlockFolder(lock); }
+    FolderLockScope(const FolderLockScope&) = delete;
+    FolderLockScope& operator=(const FolderLockScope&) = delete;
+    FolderLock lock;
+};
+
 // ---- Clock and process ------------------------------------------------------
 // The current local time, broken down.
 bool ClockLocalNow(std::tm* now);
