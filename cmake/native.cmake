@@ -1,7 +1,15 @@
 # Linux: the headless platform, the kelpin CLI, unit tests, benchmarks, fuzz targets.
 
 file(GLOB KELPIN_HEADLESS_SOURCES CONFIGURE_DEPENDS src/platform/headless/*.cpp)
-add_library(kelpin_headless STATIC ${KELPIN_HEADLESS_SOURCES})
+# The headless dialogs are generated from the resource script of the real ones.
+set(KELPIN_TEMPLATES_INC ${CMAKE_BINARY_DIR}/generated/dialog_templates.inc)
+add_custom_command(OUTPUT ${KELPIN_TEMPLATES_INC}
+  COMMAND ${CMAKE_COMMAND} -DRC=${CMAKE_SOURCE_DIR}/resources/kelpin.rc
+    -DOUT=${KELPIN_TEMPLATES_INC} -P ${CMAKE_SOURCE_DIR}/cmake/rc-templates.cmake
+  DEPENDS ${CMAKE_SOURCE_DIR}/resources/kelpin.rc ${CMAKE_SOURCE_DIR}/cmake/rc-templates.cmake
+  COMMENT "Generating the headless dialog templates from kelpin.rc")
+add_library(kelpin_headless STATIC ${KELPIN_HEADLESS_SOURCES} ${KELPIN_TEMPLATES_INC})
+target_include_directories(kelpin_headless PRIVATE ${CMAKE_BINARY_DIR}/generated)
 target_link_libraries(kelpin_headless PUBLIC kelpin_hostmodel)
 target_link_libraries(kelpin_core PUBLIC kelpin_headless)
 
@@ -48,6 +56,9 @@ target_compile_definitions(kelpin_tests PRIVATE
   KELPIN_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
   KELPIN_CLI="$<TARGET_FILE:kelpin>")
 add_dependencies(kelpin_tests kelpin)
+# Which Wine the test command runs on this machine: the decision table.
+add_test(NAME wine_mode.decision COMMAND sh ${CMAKE_SOURCE_DIR}/tests/wine/wine-mode-test.sh)
+
 include(GoogleTest)
 gtest_discover_tests(kelpin_tests DISCOVERY_TIMEOUT 60)
 

@@ -110,7 +110,7 @@ std::int32_t CountLineFeeds(const Byte* p, const Byte* end) {
     while (end - p >= 255) {
         Byte block = 0;
         for (int i = 0; i < 255; ++i)
-            block += p[i] == '\n';
+            block = static_cast<Byte>(block + (p[i] == '\n'));
         total += block;
         p += 255;
     }

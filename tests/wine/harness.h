@@ -210,8 +210,22 @@ struct AddInEntries {
         return helpEntry(reinterpret_cast<HWND>(window), kind, keyword);
     }
 };
+// The names the host resolves: stdcall-decorated on i686; x86_64 has one
+// calling convention and no decoration.
+struct AddInEntryNames {
+    const char* main;
+    const char* command;
+    const char* setup;
+    const char* help;
+};
+#if defined(_M_IX86) || defined(__i386__)
+inline constexpr AddInEntryNames EntryNames{"_AddInMain@8", "_AddInCommand@4", "_AddInSetup@8",
+                                            "_AddInHelp@12"};
+#else
+inline constexpr AddInEntryNames EntryNames{"AddInMain", "AddInCommand", "AddInSetup", "AddInHelp"};
+#endif
 // Loads kelpin.dll from beside the exe with LoadLibraryA and resolves the four
-// entry points by their decorated names; stops the scenario when any is
+// entry points by the names of this architecture; stops the scenario when any is
 // missing. A second call returns the loaded one.
 const AddInEntries& LoadAddIn();
 const AddInEntries& AddIn();

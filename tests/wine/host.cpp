@@ -218,11 +218,11 @@ const AddInEntries& LoadAddIn() {
     };
     AddInEntries entries;
     entries.module = module;
-    entries.mainEntry = reinterpret_cast<decltype(entries.mainEntry)>(resolve("_AddInMain@8"));
+    entries.mainEntry = reinterpret_cast<decltype(entries.mainEntry)>(resolve(EntryNames.main));
     entries.commandEntry =
-        reinterpret_cast<decltype(entries.commandEntry)>(resolve("_AddInCommand@4"));
-    entries.setupEntry = reinterpret_cast<decltype(entries.setupEntry)>(resolve("_AddInSetup@8"));
-    entries.helpEntry = reinterpret_cast<decltype(entries.helpEntry)>(resolve("_AddInHelp@12"));
+        reinterpret_cast<decltype(entries.commandEntry)>(resolve(EntryNames.command));
+    entries.setupEntry = reinterpret_cast<decltype(entries.setupEntry)>(resolve(EntryNames.setup));
+    entries.helpEntry = reinterpret_cast<decltype(entries.helpEntry)>(resolve(EntryNames.help));
     WatchAddIn(module);
     addIn = entries;
     return addIn;

@@ -19,13 +19,14 @@ add_custom_command(OUTPUT ${KELPIN_WINE_DIR}/kelpin.dll
   COMMENT "Placing kelpin.dll beside the stand-in host")
 add_custom_target(kelpin_wine_dll ALL DEPENDS ${KELPIN_WINE_DIR}/kelpin.dll)
 
-set(KELPIN_WINE_RUN sh ${CMAKE_SOURCE_DIR}/tests/wine/run-scenario.sh ${CMAKE_BINARY_DIR}/wineprefix)
+set(KELPIN_WINE_RUN sh ${CMAKE_SOURCE_DIR}/tests/wine/run-scenario.sh ${KELPIN_WIN_ARCH}
+  ${CMAKE_BINARY_DIR}/wineprefix)
 
 # One Wine prefix for all scenarios, made by the first test run, and one
 # session (a virtual display and a wineserver) for the whole run, ended by
 # wine.end. The scenarios run one at a time (each resets the add-in's
 # registry key).
-add_test(NAME wine.start COMMAND ${KELPIN_WINE_RUN} --init)
+add_test(NAME wine.start COMMAND ${KELPIN_WINE_RUN} --init $<TARGET_FILE:kelpin_wine_host>)
 set_tests_properties(wine.start PROPERTIES FIXTURES_SETUP wine_session RESOURCE_LOCK wine TIMEOUT 300)
 add_test(NAME wine.end COMMAND ${KELPIN_WINE_RUN} --end)
 set_tests_properties(wine.end PROPERTIES FIXTURES_CLEANUP wine_session RESOURCE_LOCK wine TIMEOUT 60)

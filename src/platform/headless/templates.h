@@ -1,7 +1,6 @@
 // The dialog templates as the headless user interface shows them: each
-// control's id, kind and initial text, in template (tab) order. They mirror
-// resources/kelpin.rc, which the real DLL uses; a unit test keeps the two in
-// step.
+// control's id, kind and initial text, in template (tab) order. They are
+// generated from resources/kelpin.rc, which the real DLL uses.
 #pragma once
 
 #include <vector>

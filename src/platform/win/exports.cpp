@@ -1,5 +1,6 @@
-// The DLL's face: the process-attach notification and the four stdcall entry
-// points the Host IDE resolves by their decorated names (see kelpin.def).
+// The DLL's face: the process-attach notification and the four entry points
+// the Host IDE resolves by name: stdcall-decorated on i686 (kelpin-i686.def),
+// plain on x86_64, which has one calling convention (kelpin-x86_64.def).
 #include <windows.h>
 
 #include "addin/addin.h"

@@ -4,6 +4,7 @@
 // commdlg.h needs windows.h before it.
 #include <commdlg.h>
 
+#include <cstddef>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -156,10 +157,19 @@ int UiMessageBox(HostWindow owner, const char* text, const char* caption, unsign
 }
 
 namespace {
+// The chooser's record in its original form, without the fields later systems
+// added (OPENFILENAME_SIZE_VERSION_400A, written so the compiler can check
+// it): 76 bytes on i686, 136 on x86_64, where the chooser refuses any other
+// size.
+constexpr DWORD OpenFileNameOriginalSize =
+    offsetof(OPENFILENAMEA, lpTemplateName) + sizeof(OPENFILENAMEA::lpTemplateName);
+static_assert(sizeof(void*) != 4 || OpenFileNameOriginalSize == 76);
+static_assert(sizeof(void*) != 8 || OpenFileNameOriginalSize == 136);
+
 OPENFILENAMEA FileDialogRecord(const FileChooser& chooser) {
     OPENFILENAMEA ofn;
     std::memset(&ofn, 0, sizeof ofn);
-    ofn.lStructSize = 76; // the structure in its original form
+    ofn.lStructSize = OpenFileNameOriginalSize;
     ofn.hwndOwner = Hwnd(chooser.owner);
     ofn.lpstrFilter = chooser.filter;
     ofn.nFilterIndex = 1;

@@ -1,0 +1,53 @@
+# Windows: kelpin.dll, and the stand-in Host IDE that drives it under Wine.
+# i686 (preset win32) builds the product; x86_64 (preset win64) builds the same
+# sources for the 64-bit Wine, which runs where 32-bit code cannot.
+
+if(CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")
+  set(KELPIN_WIN_ARCH win32)
+  set(KELPIN_MINGW i686-w64-mingw32)
+elseif(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
+  set(KELPIN_WIN_ARCH win64)
+  set(KELPIN_MINGW x86_64-w64-mingw32)
+else()
+  message(FATAL_ERROR "no Windows build for the processor ${CMAKE_SYSTEM_PROCESSOR}")
+endif()
+
+# Nothing that crosses the host interface may lose bits: a window handle,
+# WPARAM/LPARAM or pointer is pointer-sized, and on x86_64 any narrowing of
+# one (to int, DWORD or LONG) is an error. g++ already refuses a cast of a
+# pointer to a narrower integer; -Wconversion catches the silent narrowings.
+add_compile_options(-Wconversion -Wno-sign-conversion -Wint-to-pointer-cast)
+
+enable_language(RC)
+set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -I${CMAKE_SOURCE_DIR}/resources -I${CMAKE_SOURCE_DIR}")
+
+file(GLOB KELPIN_WIN_SOURCES CONFIGURE_DEPENDS src/platform/win/*.cpp)
+# The export names differ by architecture: stdcall names are decorated on i686.
+add_library(kelpin SHARED ${KELPIN_WIN_SOURCES} resources/kelpin.rc
+  src/platform/win/kelpin-${CMAKE_SYSTEM_PROCESSOR}.def)
+set_target_properties(kelpin PROPERTIES PREFIX "" OUTPUT_NAME kelpin)
+# The DLL stands alone beside the host: no MinGW runtime DLL.
+target_link_options(kelpin PRIVATE -static -static-libgcc -static-libstdc++)
+target_link_libraries(kelpin PRIVATE kelpin_core user32 comdlg32 advapi32)
+# windres reports no dependencies: name what the script includes.
+file(GLOB KELPIN_ICONS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/resources/icons/*.ico)
+set_source_files_properties(resources/kelpin.rc PROPERTIES OBJECT_DEPENDS
+  "${CMAKE_SOURCE_DIR}/resources/resource.h;${KELPIN_ICONS}")
+
+# The DLL as a file, without running it: image kind, exports, imports and
+# resources. Needs no Wine, so it runs on every machine.
+find_program(KELPIN_OBJDUMP ${KELPIN_MINGW}-objdump REQUIRED)
+add_test(NAME dll.check
+  COMMAND sh ${CMAKE_SOURCE_DIR}/tests/wine/check-dll.sh ${KELPIN_WIN_ARCH} ${KELPIN_OBJDUMP}
+    $<TARGET_FILE:kelpin>)
+set_tests_properties(dll.check PROPERTIES LABELS static)
+
+# The stand-in Host IDE: real windows around the headless editor model.
+file(GLOB KELPIN_WINE_HOST_SOURCES CONFIGURE_DEPENDS tests/wine/*.cpp)
+if(KELPIN_WINE_HOST_SOURCES)
+  add_executable(kelpin_wine_host ${KELPIN_WINE_HOST_SOURCES})
+  target_link_options(kelpin_wine_host PRIVATE -static -static-libgcc -static-libstdc++)
+  target_link_libraries(kelpin_wine_host PRIVATE kelpin_hostmodel user32 comdlg32 advapi32 gdi32)
+  add_dependencies(kelpin_wine_host kelpin)
+  include(${CMAKE_SOURCE_DIR}/tests/wine/scenarios.cmake OPTIONAL)
+endif()
