@@ -9,12 +9,13 @@
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
-#include <nlohmann/json.hpp>
+#include <optional>
 #include <string>
 
 #include "addin/addin.h"
 #include "cli.h"
 #include "comment_form.h"
+#include "json_text.h"
 #include "platform/headless/headless.h"
 #include "resources/resource.h"
 
@@ -204,14 +205,20 @@ std::string ModulePath(const Request& request) {
 
 void PrintShown(const Request& request, const Session& session) {
     if (request.json) {
-        nlohmann::ordered_json out;
-        out["found"] = session.found;
-        out["created"] = session.created;
-        out["modified"] = session.modified;
+        // The fields as the dialog shows them, line breaks "\r\n".
+        std::string out = std::string("{\n  \"found\": ") + (session.found ? "true" : "false");
+        auto member = [&out](const char* name, const std::string& text) {
+            out += ",\n  \"";
+            out += name;
+            out += "\": ";
+            AppendJsonString(&out, text);
+        };
+        member("created", session.created);
+        member("modified", session.modified);
         for (int i = 0; i < 4; ++i)
-            out[request.Fields()[i].name] = session.shown[i];
-        std::string text = out.dump(2, ' ', false, nlohmann::json::error_handler_t::replace);
-        std::printf("%s\n", text.c_str());
+            member(request.Fields()[i].name, session.shown[i]);
+        out += "\n}\n";
+        std::fwrite(out.data(), 1, out.size(), stdout);
         return;
     }
     std::printf("found: %s\ncreated: %s\nmodified: %s\n", session.found ? "yes" : "no",
@@ -235,6 +242,11 @@ int Run(const Request& request) {
         PrintError("--name: a module name holds no \"*/\"");
         return ExitUsage;
     }
+    // A run that rewrites FILE holds its folder's lock from the read to the
+    // replace, so that runs on one file at once each keep what the others
+    // wrote.
+    std::optional<FolderLockScope> lock;
+    if (!request.show && !request.toStdout) lock.emplace(request.file.c_str());
     std::string text;
     if (!ReadSourceFile(request.file, &text)) return ExitInput;
     if (text.empty()) {

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "addin/addin.h"
@@ -31,6 +32,10 @@ std::string WithBareLineFeeds(const std::string& text) {
 }
 
 int RunPrototypes(const PrototypesOptions& options) {
+    // Writing OUT holds its folder's lock from reading FILE (which may be OUT
+    // itself) to the replace.
+    std::optional<FolderLockScope> lock;
+    if (!options.out.empty()) lock.emplace(options.out.c_str());
     SourceText source;
     if (!ReadSourceText(options.file, &source)) return ExitInput;
     std::string path =

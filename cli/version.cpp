@@ -114,6 +114,9 @@ int Set(const VersionArgs& args) {
                    ": four numbers of 0 to 99 expected, as in 1.0.2.15");
         return ExitUsage;
     }
+    // The numbers kept from the file and the ones written back belong
+    // together: no build may count in between.
+    FolderLockScope lock((args.name + ".c").c_str());
     StartVersionProject(args.name);
     // Command 11, like every command, runs only with a source editor open.
     OpenEditor(addInState.mainWindow, "\n", "C:\\kelpin.c");

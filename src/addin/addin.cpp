@@ -76,13 +76,19 @@ std::int32_t Load(HostWindow window) {
 }
 
 // Every removal is asked for, even after the host refused one: a command left
-// registered would point into a library that is no longer loaded.
+// registered would point into a library that is no longer loaded. Once the
+// host has confirmed that command 11 is gone, a later load (a host that turns
+// the add-in off and on without freeing the library) registers it again; a
+// refused removal leaves it registered, and the flag says so.
 std::int32_t Unload(HostWindow window) {
     std::int32_t result = 1;
-    for (std::int32_t id : RemovalOrder)
+    for (std::int32_t id : RemovalOrder) {
         if (PlatformSendMessage(window, HostMsgRemoveCommand, static_cast<std::uintptr_t>(id), 0) ==
             0)
             result = 0;
+        else if (id == CmdEditVersion)
+            addInState.versionCommandRegistered = 0;
+    }
     return result;
 }
 

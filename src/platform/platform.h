@@ -118,8 +118,12 @@ int UiWinHelp(HostWindow window, const char* helpFile, unsigned command, std::ui
 // ---- Files ------------------------------------------------------------------
 // Reads a whole file as bytes; false when it cannot be opened or read.
 bool FileReadAll(const char* path, std::string* contents);
-// True when the file exists and could be opened for reading and writing.
+// True when the file exists and could be opened for reading and writing. A
+// folder, a device or a pipe is no file.
 bool FileIsWritable(const char* path);
+// True when a file could be written at path now: a writable file is there,
+// or nothing is there yet and its folder takes new files. Creates nothing.
+bool FileCanCreate(const char* path);
 // Creates or truncates the file and writes exactly these bytes; false on any
 // failure, a short write included (a created file may then be left behind).
 bool FileWriteAll(const char* path, std::string_view contents);
@@ -128,6 +132,29 @@ bool FileWriteAll(const char* path, std::string_view contents);
 // as it was. An existing file that could not be opened for writing is never
 // replaced.
 bool FileReplace(const char* path, std::string_view contents);
+
+// ---- Locks ------------------------------------------------------------------
+// Serialises the read-modify-write of the files in one folder across
+// processes: a build step, an IDE and scripts may rewrite the same files at
+// once. FileLockFolder waits, blocked (never polling), until no other process
+// holds the lock of the folder that holds path, then holds it; a process that
+// holds it already may take it again, and each take is given back with one
+// FileUnlockFolder. The lock goes with the process: nothing is left on disk,
+// and a process that dies gives it up. 0 when it cannot be taken (the folder
+// cannot be opened); the caller goes on unguarded then, and FileUnlockFolder
+// ignores 0.
+using FolderLock = std::uintptr_t;
+FolderLock FileLockFolder(const char* path);
+void FileUnlockFolder(FolderLock lock);
+
+// Holds the lock of path's folder for a scope.
+struct FolderLockScope {
+    explicit FolderLockScope(const char* path) : lock(FileLockFolder(path)) {}
+    ~FolderLockScope() { FileUnlockFolder(lock); }
+    FolderLockScope(const FolderLockScope&) = delete;
+    FolderLockScope& operator=(const FolderLockScope&) = delete;
+    FolderLock lock;
+};
 
 // ---- Clock and process ------------------------------------------------------
 // The current local time, broken down.

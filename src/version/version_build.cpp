@@ -154,7 +154,13 @@ int AddVersionModuleToProject(HostWindow window, const char* name) {
 
 void StampVersionOnBuild(HostWindow window, char* buffer) {
     if (GetVersionModuleName(window, buffer) == 0) return;
-    UpdateVersionModule(window, buffer);
+    {
+        // Builds run in parallel (another IDE, a script, make -j): the module
+        // is read, incremented and rewritten by one of them at a time, so
+        // that every build counts.
+        FolderLockScope lock((std::string(buffer) + ".c").c_str());
+        UpdateVersionModule(window, buffer);
+    }
     // Also after an error, once the module was created: it is offered to the
     // project exactly once.
     if (addInState.versionModuleCreated) {

@@ -77,6 +77,8 @@ std::intptr_t Save(HostWindow dialog) {
     for (int k = 0; k < 4; ++k)
         components[k] = FieldValue(dialog, Fields[k].id);
     std::int32_t build = FieldValue(dialog, IDC_VERSION_BUILD);
+    // Not in the middle of a build's read and rewrite, which would undo it.
+    FolderLockScope lock((std::string(versionModuleName) + ".c").c_str());
     VersionStream stream;
     if (CreateVersionFile(versionModuleName, VersionFileSource | VersionFileKeepOpen, &stream) ==
             0 ||

@@ -127,10 +127,11 @@ int ReadVersionNumbers(VersionStream& stream, std::int32_t components[4], std::i
 int CreateVersionFile(const char* name, unsigned options, VersionStream* stream) {
     if (std::strlen(name) > VersionModuleNameMax) return 0;
     std::string path = FileName(name, options);
-    // An existing file that may not be written is refused now, as opening it
-    // for writing would be; a missing one is created when the text is complete.
-    std::string existing;
-    if (!FileIsWritable(path.c_str()) && FileReadAll(path.c_str(), &existing)) return 0;
+    // A file that could not be written is refused now, as opening it for
+    // writing would be: an existing one that may not be written, a folder or
+    // anything else that is no file, a missing one in a folder that takes no
+    // new files. A missing one is created when the text is complete.
+    if (!FileCanCreate(path.c_str())) return 0;
 
     VersionStream file{path, VersionBanner, 0, true, false};
     if (options & VersionFileSource) {

@@ -80,9 +80,9 @@ int ReadVersionLine(VersionStream& stream, char* buffer);
 int ReadVersionNumbers(VersionStream& stream, std::int32_t components[4], std::int32_t* build);
 
 // Creates or truncates NAME.c (VersionFileSource) or NAME.h and writes its
-// first lines. 1 on success; 0 when the name is too long, the file exists and
-// cannot be written, or (without VersionFileKeepOpen) the file could not be
-// written. With VersionFileKeepOpen the open stream goes to *stream and
+// first lines. 1 on success; 0 when the name is too long, the file cannot be
+// created or written there (FileCanCreate), or (without VersionFileKeepOpen)
+// the file could not be written. With VersionFileKeepOpen the open stream goes to *stream and
 // nothing reaches the disk before it is closed.
 int CreateVersionFile(const char* name, unsigned options, VersionStream* stream);
 // The existing file, open for reading (and writable) at its start; with

@@ -2,6 +2,7 @@
 // helpers.
 #include <gmock/gmock.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "addin/commands.h"
@@ -119,6 +120,54 @@ TEST_F(UnloadEvent, RemovesEveryCommandInOrder) {
     EXPECT_EQ(AddInMain(main, HostEventUnload), 1);
     EXPECT_THAT(mainWindow().removeRequests, ElementsAre(1, 5, 9, 7, 11, 3));
     EXPECT_TRUE(mainWindow().commands.empty());
+}
+
+// A host that turns the add-in off and on without freeing the library: the
+// second load registers every command again, 11 included. The settings are
+// read while the host's window is still known from the first load, so 11 is
+// registered then, first of all; the load's own attempt finds it registered.
+TEST_F(UnloadEvent, LoadAfterUnloadRegistersTheVersionCommandAgain) {
+    StoreFlag(1);
+    ASSERT_EQ(Load(), 1);
+    ASSERT_EQ(AddInMain(main, HostEventUnload), 1);
+    EXPECT_FALSE(addInState.versionCommandRegistered);
+    mainWindow().addRequests.clear();
+    EXPECT_EQ(Load(), 1);
+    EXPECT_THAT(mainWindow().addRequests, ElementsAre(11, 1, 5, 9, 7, 3));
+    EXPECT_THAT(RegisteredIds(), ElementsAre(11, 1, 5, 9, 7, 3));
+    EXPECT_TRUE(addInState.versionCommandRegistered);
+
+    // And so on, every time.
+    ASSERT_EQ(AddInMain(main, HostEventUnload), 1);
+    EXPECT_TRUE(RegisteredIds().empty());
+    EXPECT_EQ(Load(), 1);
+    EXPECT_EQ(std::count(mainWindow().addRequests.begin(), mainWindow().addRequests.end(), 11), 2);
+    EXPECT_EQ(RegisteredIds().size(), 6u);
+}
+
+// When the host keeps command 11, the add-in knows it is still there and the
+// next load does not register it a second time; the other commands come back.
+TEST_F(UnloadEvent, RefusedRemovalOfTheVersionCommandKeepsItRegisteredOnce) {
+    StoreFlag(1);
+    ASSERT_EQ(Load(), 1);
+    mainWindow().refuseRemove = {11};
+    EXPECT_EQ(AddInMain(main, HostEventUnload), 0);
+    EXPECT_THAT(RegisteredIds(), ElementsAre(11));
+    EXPECT_TRUE(addInState.versionCommandRegistered);
+    mainWindow().addRequests.clear();
+    EXPECT_EQ(Load(), 1);
+    EXPECT_THAT(mainWindow().addRequests, ElementsAre(1, 5, 9, 7, 3));
+    EXPECT_THAT(RegisteredIds(), ElementsAre(11, 1, 5, 9, 7, 3));
+}
+
+// Versioning off: nothing is registered for 11 at the second load either.
+TEST_F(UnloadEvent, LoadAfterUnloadWithVersioningOff) {
+    ASSERT_EQ(Load(), 1);
+    ASSERT_EQ(AddInMain(main, HostEventUnload), 1);
+    mainWindow().addRequests.clear();
+    EXPECT_EQ(Load(), 1);
+    EXPECT_THAT(mainWindow().addRequests, ElementsAre(1, 5, 9, 7, 3));
+    EXPECT_FALSE(addInState.versionCommandRegistered);
 }
 
 TEST_F(UnloadEvent, RefusedRemovalStillRemovesTheRest) {

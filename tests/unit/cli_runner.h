@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -51,16 +52,33 @@ inline void WriteFile(const std::string& path, const std::string& bytes) {
     std::ofstream(path, std::ios::binary) << bytes;
 }
 
-// Runs kelpin with args (no shell involved), stdin from /dev/null unless
-// input is given, and the environment with `env` entries ("NAME=value")
-// added. The settings go to a private XDG_CONFIG_HOME.
-inline CliResult RunCli(const std::vector<std::string>& args, const std::string& input = {},
-                        const std::vector<std::string>& env = {}) {
-    TempDir scratch;
+// A kelpin run that was started and is not yet waited for.
+struct CliProcess {
+    pid_t pid = -1;
+    std::unique_ptr<TempDir> scratch; // its input, output and settings
+};
+
+// Starts kelpin with args (no shell involved), stdin from `input`, and the
+// environment with `env` entries ("NAME=value") added. The settings go to a
+// private XDG_CONFIG_HOME. With a gate (a pipe) the process waits until every
+// write end of the pipe is closed before it runs kelpin, so that many runs
+// can be let go at once.
+inline CliProcess StartCli(const std::vector<std::string>& args, const std::string& input = {},
+                           const std::vector<std::string>& env = {}, const int* gate = nullptr) {
+    CliProcess process;
+    process.scratch = std::make_unique<TempDir>();
+    const TempDir& scratch = *process.scratch;
     std::string outPath = scratch / "out", errPath = scratch / "err", inPath = scratch / "in";
     WriteFile(inPath, input);
     pid_t pid = ::fork();
     if (pid == 0) {
+        if (gate != nullptr) {
+            ::close(gate[1]);
+            char byte;
+            while (::read(gate[0], &byte, 1) > 0) {
+            }
+            ::close(gate[0]);
+        }
         std::freopen(inPath.c_str(), "rb", stdin);
         std::freopen(outPath.c_str(), "wb", stdout);
         std::freopen(errPath.c_str(), "wb", stderr);
@@ -74,13 +92,44 @@ inline CliResult RunCli(const std::vector<std::string>& args, const std::string&
         ::execv(KELPIN_CLI, argv.data());
         std::_Exit(127);
     }
+    process.pid = pid;
+    return process;
+}
+
+// Waits for a started run to end.
+inline CliResult WaitCli(CliProcess& process) {
     CliResult result;
     int wstatus = 0;
-    if (pid > 0 && ::waitpid(pid, &wstatus, 0) == pid && WIFEXITED(wstatus))
+    if (process.pid > 0 && ::waitpid(process.pid, &wstatus, 0) == process.pid && WIFEXITED(wstatus))
         result.status = WEXITSTATUS(wstatus);
-    result.out = ReadFile(outPath);
-    result.err = ReadFile(errPath);
+    result.out = ReadFile(*process.scratch / "out");
+    result.err = ReadFile(*process.scratch / "err");
     return result;
+}
+
+// Runs kelpin with args and waits for it; see StartCli.
+inline CliResult RunCli(const std::vector<std::string>& args, const std::string& input = {},
+                        const std::vector<std::string>& env = {}) {
+    CliProcess process = StartCli(args, input, env);
+    return WaitCli(process);
+}
+
+// Runs kelpin once for each argument list, all at once: every process is
+// started and held at a gate, then all are let go together. The results come
+// in the order of the lists.
+inline std::vector<CliResult> RunCliAtOnce(const std::vector<std::vector<std::string>>& runs,
+                                           const std::vector<std::string>& env = {}) {
+    int gate[2];
+    if (::pipe(gate) != 0) return {};
+    std::vector<CliProcess> processes;
+    for (const std::vector<std::string>& args : runs)
+        processes.push_back(StartCli(args, {}, env, gate));
+    ::close(gate[0]);
+    ::close(gate[1]); // lets them go
+    std::vector<CliResult> results;
+    for (CliProcess& process : processes)
+        results.push_back(WaitCli(process));
+    return results;
 }
 
 } // namespace kelpin::testing

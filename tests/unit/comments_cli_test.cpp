@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <nlohmann/json.hpp>
 
 #include "cli_runner.h"
 #include "comment_form.h"
@@ -97,6 +98,54 @@ TEST_F(CommentCli, EditingTheSameBlockSeveralTimes) {
                          "  \"errors\": \"none\"\n"
                          "}\n");
     EXPECT_EQ(ReadFile(file), text); // --show writes nothing
+}
+
+// What --show --json prints for a field, turned back into bytes: each
+// character is one byte of the same value.
+std::string JsonFieldBytes(const std::string& json, const char* field) {
+    std::string utf8 = nlohmann::json::parse(json).at(field).get<std::string>();
+    std::string bytes;
+    for (std::size_t i = 0; i < utf8.size(); ++i) {
+        auto b = static_cast<unsigned char>(utf8[i]);
+        if (b < 0x80) {
+            bytes += utf8[i];
+        } else if ((b == 0xC2 || b == 0xC3) && i + 1 < utf8.size()) {
+            bytes += static_cast<char>(((b & 0x03) << 6) | (utf8[++i] & 0x3F));
+        } else {
+            return "(not a Latin-1 character at " + std::to_string(bytes.size()) + ")";
+        }
+    }
+    return bytes;
+}
+
+// A field holding every byte value but NUL (which ends the text, and which
+// no command line can carry) comes back from --show --json byte for byte, and
+// written back from there it gives the same block.
+TEST_F(CommentCli, ShowJsonKeepsEveryByteOfAFieldThereAndBack) {
+    std::string field;
+    for (int b = 1; b < 256; ++b)
+        field += static_cast<char>(b);
+    ASSERT_EQ(
+        Run({"function", file, "--line", "4", "--synopsis", field, "--errors", "caf\xE9"}).status,
+        0);
+    std::string written = ReadFile(file);
+    std::string body =
+        std::to_string(Count(written.substr(0, written.find("    return a;")), "\n") + 1);
+    CliResult shown = Run({"function", file, "--line", body, "--show", "--json"});
+    ASSERT_EQ(shown.status, 0) << shown.err;
+    // The line feed reads back as the edit control's "\r\n".
+    std::string expected = field;
+    expected.replace(expected.find('\n'), 1, "\r\n");
+    EXPECT_EQ(JsonFieldBytes(shown.out, "synopsis"), expected);
+    EXPECT_EQ(JsonFieldBytes(shown.out, "errors"), "caf\xE9");
+    EXPECT_THAT(shown.out, HasSubstr("\"errors\": \"caf\xC3\xA9\""));
+
+    ASSERT_EQ(
+        Run({"function", file, "--line", body, "--synopsis", JsonFieldBytes(shown.out, "synopsis"),
+             "--errors", JsonFieldBytes(shown.out, "errors")})
+            .status,
+        0);
+    EXPECT_EQ(ReadFile(file), written);
 }
 
 TEST_F(CommentCli, ShowWithoutABlock) {

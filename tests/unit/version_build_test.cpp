@@ -304,8 +304,29 @@ TEST_F(VersionBuild, NewModuleIsAddedEvenWhenItsHeaderFails) {
     EXPECT_EQ(ReadFile("version.c"), SourceText("version", 0, 0, 0, 1, 1));
     EXPECT_THAT(projectWindow().addedFiles, ElementsAre(Cwd() + "\\version.c"));
     EXPECT_EQ(addInState.versionModuleCreated, 0);
-    for (const std::string& line : host().OutputLines(main))
-        EXPECT_EQ(line.find("VersionString[]"), std::string::npos) << line;
+}
+
+// A header that cannot be created fails before its line is sent: the pane
+// never announces a file that is not made. The source file keeps what the
+// step wrote. In the folder made: a folder, then a pipe, named version.h.
+TEST_F(VersionBuild, HeaderThatCannotBeCreatedIsNotAnnounced) {
+    ASSERT_EQ(::mkdir("a", 0755), 0);
+    ASSERT_EQ(::mkdir("a/version.h", 0755), 0);
+    ASSERT_EQ(::mkdir("b", 0755), 0);
+    ASSERT_EQ(::mkfifo("b/version.h", 0644), 0);
+    StartProject(std::nullopt);
+    for (std::string name : {"a/version", "b/version"}) {
+        SCOPED_TRACE(name);
+        WriteFile(name + ".c", SourceText(name, 0, 0, 0, 3, 7));
+        projectWindow().symbols["VERSION"] = name;
+        headless::MessageBoxes().clear();
+        mainWindow().output.clear();
+        Build();
+        EXPECT_EQ(ErrorBox(), "Cannot create output file!");
+        EXPECT_THAT(host().OutputLines(main),
+                    ElementsAre("Creating version source file \"" + name + ".c\""));
+        EXPECT_EQ(ReadFile(name + ".c"), SourceText(name, 0, 0, 0, 3, 8));
+    }
 }
 
 TEST_F(VersionBuild, ModuleNameTooLongIsRefusedAndCreatesNothing) {

@@ -69,7 +69,9 @@
 //
 // Each Expect... waits (a few seconds at most) for the next window the
 // add-in opens and fails the scenario when it is of another kind or never
-// comes. The harness sees the add-in's own calls (DialogBoxParamA with the
+// comes. A window that a dialog opens during its WM_INITDIALOG (a message
+// box that explains why the dialog ends at once) comes before that dialog,
+// which is expected after it. The harness sees the add-in's own calls (DialogBoxParamA with the
 // template id, MessageBoxA with its text, caption and style, the file
 // choosers with their record, WinHelpA) by patching the DLL's import table;
 // the real functions still run, so the windows are real and are worked
@@ -277,6 +279,7 @@ struct DialogRecord {
     int templateId;
     HostWindow owner;
     std::intptr_t result;
+    bool shown; // its window was shown; not so for one that ended in WM_INITDIALOG
 };
 struct HelpRecord {
     HostWindow window;

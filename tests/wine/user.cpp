@@ -149,6 +149,10 @@ INT_PTR CALLBACK WrapDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM
         if (found) proc = items[index].proc;
     }
     if (proc == nullptr) return FALSE;
+    if (message == WM_SHOWWINDOW && wParam) {
+        Locked guard;
+        dialogs[items[index].record].shown = true;
+    }
     INT_PTR result = proc(window, message, wParam, lParam);
     if (message == WM_INITDIALOG) {
         Locked guard;
@@ -163,7 +167,7 @@ INT_PTR WINAPI HookDialogBoxParamA(HINSTANCE instance, LPCSTR name, HWND owner, 
     std::size_t index;
     {
         Locked guard;
-        dialogs.push_back({templateId, Handle(owner), 0});
+        dialogs.push_back({templateId, Handle(owner), 0, false});
         index = NewItem(Kind::Dialog, templateId, proc, dialogs.size() - 1);
     }
     INT_PTR result = real.dialogBox(instance, name, owner, WrapDialogProc, param);
@@ -427,6 +431,9 @@ Item Next(const Where& where, const std::string& wanted,
                 if (item.hwnd == nullptr && !item.ended) break;
                 bool ready = item.ended || (IsWindowVisible(item.hwnd) &&
                                             (item.kind != Kind::Dialog || item.initialised));
+                // A dialog in its WM_INITDIALOG: what it opens meanwhile
+                // comes first, and the dialog is taken after it.
+                if (!ready && item.kind == Kind::Dialog && !item.initialised) continue;
                 if (!ready) break;
                 item.consumed = true;
                 if (!fits(item))

@@ -1,5 +1,6 @@
 // Headless files: POSIX files, with injected write failures for the tests.
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -7,6 +8,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
+#include <vector>
 
 #include "platform/headless/state.h"
 
@@ -41,6 +43,21 @@ bool WriteFd(int fd, std::string_view contents) {
     return true;
 }
 
+// The folder locks this process holds: one open descriptor of the folder
+// each, carrying the flock, and how often it was taken. Kept apart from the
+// host's state, which a reset empties: a lock lives as long as its holder.
+struct HeldFolder {
+    int fd;
+    dev_t device;
+    ino_t inode;
+    int count;
+};
+
+std::vector<HeldFolder>& HeldFolders() {
+    static std::vector<HeldFolder> held;
+    return held;
+}
+
 bool TakeInjectedFailure() {
     if (S().failWrites <= 0) return false;
     --S().failWrites;
@@ -72,11 +89,21 @@ bool FileReadAll(const char* path, std::string* contents) {
 }
 
 bool FileIsWritable(const char* path) {
-    if (IsReadOnly(path)) return false;
+    struct stat st;
+    if (::stat(path, &st) != 0 || !S_ISREG(st.st_mode) || IsReadOnly(path)) return false;
     int fd = ::open(path, O_RDWR);
     if (fd < 0) return false;
     ::close(fd);
     return true;
+}
+
+bool FileCanCreate(const char* path) {
+    struct stat st;
+    if (::stat(path, &st) == 0) return FileIsWritable(path);
+    if (errno != ENOENT) return false;
+    std::string directory = DirectoryOf(path);
+    return ::stat(directory.c_str(), &st) == 0 && S_ISDIR(st.st_mode) &&
+           !IsReadOnly(directory.c_str()) && ::access(directory.c_str(), W_OK | X_OK) == 0;
 }
 
 bool FileWriteAll(const char* path, std::string_view contents) {
@@ -110,6 +137,46 @@ bool FileReplace(const char* path, std::string_view contents) {
     if (ok && ::rename(temp.c_str(), path) == 0) return true;
     ::unlink(temp.c_str());
     return false;
+}
+
+FolderLock FileLockFolder(const char* path) {
+    // The folder, not the file: a file is replaced by renaming a new one over
+    // it, and a lock on the old one would guard nothing after that.
+    int fd = ::open(DirectoryOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return 0;
+    struct stat st;
+    if (::fstat(fd, &st) != 0) {
+        ::close(fd);
+        return 0;
+    }
+    for (HeldFolder& held : HeldFolders()) {
+        if (held.device == st.st_dev && held.inode == st.st_ino) {
+            ::close(fd); // a lock on the same folder through another descriptor would wait forever
+            ++held.count;
+            return static_cast<FolderLock>(held.fd) + 1;
+        }
+    }
+    int result;
+    while ((result = ::flock(fd, LOCK_EX)) != 0 && errno == EINTR) {
+    }
+    if (result != 0) {
+        ::close(fd);
+        return 0;
+    }
+    HeldFolders().push_back({fd, st.st_dev, st.st_ino, 1});
+    return static_cast<FolderLock>(fd) + 1;
+}
+
+void FileUnlockFolder(FolderLock lock) {
+    std::vector<HeldFolder>& folders = HeldFolders();
+    for (auto held = folders.begin(); held != folders.end(); ++held) {
+        if (static_cast<FolderLock>(held->fd) + 1 != lock) continue;
+        if (--held->count == 0) {
+            ::close(held->fd); // gives the flock back
+            folders.erase(held);
+        }
+        return;
+    }
 }
 
 } // namespace kelpin

@@ -231,6 +231,20 @@ bool FileIsWritable(const char* path) {
     return true;
 }
 
+bool FileCanCreate(const char* path) {
+    DWORD attributes = GetFileAttributesA(path);
+    if (attributes != INVALID_FILE_ATTRIBUTES)
+        return !(attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) &&
+               FileIsWritable(path);
+    // Nothing there: the folder is asked by making the file, which goes again
+    // as its handle closes.
+    HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                              FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    CloseHandle(file);
+    return true;
+}
+
 bool FileWriteAll(const char* path, std::string_view contents) {
     HANDLE file =
         CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -252,6 +266,46 @@ bool FileReplace(const char* path, std::string_view contents) {
         return true;
     DeleteFileA(temp.c_str());
     return false;
+}
+
+FolderLock FileLockFolder(const char* path) {
+    // A file is replaced by moving a new one over it, and a folder cannot be
+    // locked by byte range, so the lock is a mutex named after the folder's
+    // full path (letter case aside): the system keeps it, it leaves nothing on
+    // disk, a waiter sleeps in the kernel, and when its owner ends it passes
+    // to the next waiter as abandoned, which still means held. The owning
+    // thread may take it again.
+    char full[32768];
+    char* filePart = nullptr;
+    DWORD n = GetFullPathNameA(path, sizeof full, full, &filePart);
+    if (n == 0 || n >= sizeof full) return 0;
+    std::string folder(full, filePart != nullptr ? static_cast<std::size_t>(filePart - full) : n);
+    while (folder.size() > 1 && (folder.back() == '\\' || folder.back() == '/'))
+        folder.pop_back();
+    CharUpperBuffA(folder.data(), static_cast<DWORD>(folder.size()));
+    // FNV-1a over the folder's path, a "/" read as a backslash.
+    unsigned long long hash = 14695981039346656037ULL;
+    for (char c : folder) {
+        hash ^= static_cast<unsigned char>(c == '/' ? '\\' : c);
+        hash *= 1099511628211ULL;
+    }
+    char name[64];
+    std::snprintf(name, sizeof name, "kelpin-folder-lock-%016llx", hash);
+    HANDLE mutex = CreateMutexA(nullptr, FALSE, name);
+    if (mutex == nullptr) return 0;
+    DWORD waited = WaitForSingleObject(mutex, INFINITE);
+    if (waited != WAIT_OBJECT_0 && waited != WAIT_ABANDONED) {
+        CloseHandle(mutex);
+        return 0;
+    }
+    return reinterpret_cast<FolderLock>(mutex);
+}
+
+void FileUnlockFolder(FolderLock lock) {
+    if (lock == 0) return;
+    HANDLE mutex = reinterpret_cast<HANDLE>(lock);
+    ReleaseMutex(mutex);
+    CloseHandle(mutex);
 }
 
 bool ClockLocalNow(std::tm* now) {

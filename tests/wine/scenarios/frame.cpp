@@ -172,6 +172,40 @@ KELPIN_SCENARIO(unload_refused_removal) {
     CHECK_EQ(RegisteredIds(), (Ids{5}));
 }
 
+// A host that turns the add-in off and on without freeing the library: the
+// second load registers every command again, Edit Version/Build included.
+// The settings are read while the host's window is still known from the
+// first load, so 11 comes back first of all.
+KELPIN_SCENARIO(reload_registers_version_command_again) {
+    WriteSetting("flag", 1);
+    REQUIRE(Load() == 1);
+    CHECK_EQ(AddIn().Main(Main(), HostEventUnload), 1);
+    CHECK(RegisteredIds().empty());
+    MainState().addRequests.clear();
+    CHECK_EQ(AddIn().Main(Main(), HostEventLoad), 1);
+    CHECK_EQ(MainState().addRequests, (std::vector<std::int32_t>{11, 1, 5, 9, 7, 3}));
+    CHECK_EQ(RegisteredIds(), (Ids{11, 1, 5, 9, 7, 3}));
+    // And again.
+    CHECK_EQ(AddIn().Main(Main(), HostEventUnload), 1);
+    CHECK_EQ(AddIn().Main(Main(), HostEventLoad), 1);
+    CHECK_EQ(RegisteredIds(), (Ids{11, 1, 5, 9, 7, 3}));
+}
+
+// The host keeps command 11 at unload: it is still there, and the next load
+// does not register it a second time.
+KELPIN_SCENARIO(reload_after_refused_removal_of_version_command) {
+    WriteSetting("flag", 1);
+    REQUIRE(Load() == 1);
+    MainState().refuseRemove.insert(11);
+    CHECK_EQ(AddIn().Main(Main(), HostEventUnload), 0);
+    CHECK_EQ(RegisteredIds(), (Ids{11}));
+    MainState().refuseRemove.clear();
+    MainState().addRequests.clear();
+    CHECK_EQ(AddIn().Main(Main(), HostEventLoad), 1);
+    CHECK_EQ(MainState().addRequests, (std::vector<std::int32_t>{1, 5, 9, 7, 3}));
+    CHECK_EQ(RegisteredIds(), (Ids{11, 1, 5, 9, 7, 3}));
+}
+
 KELPIN_SCENARIO(other_events) {
     REQUIRE(Load() == 1);
     HostWindow project = OpenProject();

@@ -3,6 +3,7 @@
 // the real system, with the DLL's own templates.
 #include <windows.h>
 
+#include <algorithm>
 #include <cstring>
 #include <ctime>
 #include <string>
@@ -258,6 +259,18 @@ KELPIN_SCENARIO(seam_files) {
     SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
     CHECK_EQ(ReadTextFile(path), std::optional<std::string>("new"));
 
+    // Whether a file could be written at a path now, creating nothing.
+    CHECK(FileCanCreate(path.c_str()));
+    CHECK(FileCanCreate((directory + "new.h").c_str()));
+    CHECK(!ReadTextFile(directory + "new.h"));
+    REQUIRE(CreateDirectoryA((directory + "folder.h").c_str(), nullptr));
+    CHECK(!FileCanCreate((directory + "folder.h").c_str()));
+    CHECK(!FileCanCreate((directory + "nowhere\\new.h").c_str()));
+    SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY);
+    CHECK(!FileCanCreate(path.c_str()));
+    SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    RemoveDirectoryA((directory + "folder.h").c_str());
+
     REQUIRE(SetCurrentDirectoryA(directory.c_str()));
     std::string current;
     CHECK(ProcessCurrentDirectory(&current));
@@ -269,4 +282,85 @@ KELPIN_SCENARIO(seam_files) {
     std::tm* local = std::localtime(&seconds);
     CHECK_EQ(now.tm_year, local->tm_year);
     CHECK_EQ(now.tm_mon, local->tm_mon);
+}
+
+namespace {
+
+struct LockTaker {
+    std::string path;
+    FolderLock lock = 0;
+    bool release = true;
+};
+
+DWORD WINAPI TakeFolderLock(LPVOID parameter) {
+    auto* taker = static_cast<LockTaker*>(parameter);
+    taker->lock = FileLockFolder(taker->path.c_str());
+    if (taker->release) FileUnlockFolder(taker->lock);
+    return 0;
+}
+
+HANDLE StartTaker(LockTaker* taker) {
+    return CreateThread(nullptr, 0, TakeFolderLock, taker, 0, nullptr);
+}
+
+} // namespace
+
+// The folder lock: one holder at a time for a folder, whatever the letter
+// case or the file named; the holder may take it again; a holder that ends
+// without giving it back passes it on; nothing is left in the folder.
+KELPIN_SCENARIO(seam_folder_lock) {
+    std::string directory = ScratchDirectory();
+    FolderLock held = FileLockFolder((directory + "version.c").c_str());
+    REQUIRE(held != 0);
+    FolderLock again = FileLockFolder((directory + "other.h").c_str());
+    CHECK(again != 0);
+    FileUnlockFolder(again);
+
+    // Another thread (a stand-in for another process) waits while it is held
+    // and gets it once it is given back. The first wait only looks: a lock
+    // that let it through would end the thread well within it.
+    std::string upper = directory;
+    CharUpperBuffA(upper.data(), static_cast<DWORD>(upper.size()));
+    LockTaker waiter{upper + "VERSION.H"};
+    HANDLE thread = StartTaker(&waiter);
+    REQUIRE(thread != nullptr);
+    CHECK_EQ(WaitForSingleObject(thread, 300), static_cast<DWORD>(WAIT_TIMEOUT));
+    FileUnlockFolder(held);
+    CHECK_EQ(WaitForSingleObject(thread, 5000), static_cast<DWORD>(WAIT_OBJECT_0));
+    CloseHandle(thread);
+    CHECK(waiter.lock != 0);
+
+    // Another folder is not held by this one's holder.
+    held = FileLockFolder((directory + "version.c").c_str());
+    LockTaker elsewhere{directory + "sub\\version.c"};
+    REQUIRE(CreateDirectoryA((directory + "sub").c_str(), nullptr));
+    thread = StartTaker(&elsewhere);
+    CHECK_EQ(WaitForSingleObject(thread, 5000), static_cast<DWORD>(WAIT_OBJECT_0));
+    CloseHandle(thread);
+    CHECK(elsewhere.lock != 0);
+    FileUnlockFolder(held);
+
+    // A holder that ends holding it: the next one gets it all the same.
+    LockTaker quitter{directory + "version.c", 0, false};
+    thread = StartTaker(&quitter);
+    CHECK_EQ(WaitForSingleObject(thread, 5000), static_cast<DWORD>(WAIT_OBJECT_0));
+    CloseHandle(thread);
+    CHECK(quitter.lock != 0);
+    held = FileLockFolder((directory + "version.c").c_str());
+    CHECK(held != 0);
+    FileUnlockFolder(held);
+    CloseHandle(reinterpret_cast<HANDLE>(quitter.lock));
+
+    // No file was made for any of it.
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((directory + "*").c_str(), &found);
+    std::vector<std::string> names;
+    if (search != INVALID_HANDLE_VALUE) {
+        do
+            names.push_back(found.cFileName);
+        while (FindNextFileA(search, &found));
+        FindClose(search);
+    }
+    std::sort(names.begin(), names.end());
+    CHECK_EQ(names, (std::vector<std::string>{".", "..", "sub"}));
 }

@@ -51,6 +51,7 @@ class EmptyDirectory {
             std::string path = path_ + "\\" + file;
             SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
             DeleteFileA(path.c_str());
+            RemoveDirectoryA(path.c_str()); // a folder made in a file's place
         }
         RemoveDirectoryA(path_.c_str());
     }
@@ -144,6 +145,29 @@ KELPIN_SCENARIO(build_read_only_source) {
     CHECK_EQ(MessageBoxes()[0].owner, project);
 }
 
+// A folder where the header should be: the header cannot be created, and
+// the pane never says it is being created. The source file keeps its new
+// numbers and is offered to the project.
+KELPIN_SCENARIO(build_header_cannot_be_created) {
+    EmptyDirectory directory;
+    REQUIRE(CreateDirectoryA("version.h", nullptr));
+    HostWindow project = StartVersionProject();
+    std::intptr_t result =
+        WithUser([&] { return AddIn().Main(project, HostEventBuild); },
+                 [](User& user) {
+                     MessageBoxSeen box = user.ExpectMessageBox();
+                     CHECK_EQ(box.text, std::string("Cannot create output file!"));
+                     CHECK_EQ(box.caption, std::string("TALLIX ERROR"));
+                     box.Press(IDOK);
+                 });
+    CHECK_EQ(result, 1);
+    CHECK_EQ(OutputLines(),
+             std::vector<std::string>{"Creating version source file \"version.c\""});
+    CHECK_EQ(ReadBytes("version.c"), SourceText("version", 0, 0, 0, 1, 1));
+    CHECK_EQ(ProjectState(project).addedFiles,
+             std::vector<std::string>{directory.Current() + "\\version.c"});
+}
+
 // Command 11 shows the numbers; a third digit typed into a component is
 // undone at once; OK rewrites the source file and nothing else.
 KELPIN_SCENARIO(edit_version_ok) {
@@ -207,4 +231,54 @@ KELPIN_SCENARIO(edit_version_versioning_off) {
     CHECK_EQ(AddIn().Command(EditVersion), 1);
     CHECK_EQ(OutputLines(), std::vector<std::string>{"Error - Versioning not enabled!"});
     CHECK(Dialogs().empty());
+}
+
+// Command 11 before the first build: the module's source file does not exist
+// yet. The information box, captioned with the module name, is all the user
+// sees: the dialog ends before it is shown, and no file is made. After a
+// build the dialog opens on the new file's numbers.
+KELPIN_SCENARIO(edit_version_before_first_build) {
+    EmptyDirectory directory;
+    HostWindow project = StartVersionProject();
+    OpenEditor("int x;\r\n", "C:\\src\\x.c");
+    std::intptr_t result = WithUser(
+        [] { return AddIn().Command(EditVersion); },
+        [](User& user) {
+            MessageBoxSeen box = user.ExpectMessageBox();
+            CHECK_EQ(box.text, std::string("The file doesn't exist.\nCompile project before!"));
+            CHECK_EQ(box.caption, std::string("version"));
+            CHECK_EQ(box.flags & MB_ICONMASK, static_cast<unsigned>(MB_ICONINFORMATION));
+            box.Press(IDOK);
+            Dialog dialog = user.ExpectDialog(IDD_VERSION);
+            CHECK_EQ(dialog.Result(), -1);
+            user.ExpectNothingMore();
+        });
+    CHECK_EQ(result, 1);
+    REQUIRE(Dialogs().size() == 1);
+    CHECK(!Dialogs()[0].shown);
+    REQUIRE(MessageBoxes().size() == 1);
+    CHECK_EQ(MessageBoxes()[0].owner, Main());
+    CHECK_EQ(ReadBytes("version.c"), std::string("(missing)"));
+    CHECK_EQ(ReadBytes("version.h"), std::string("(missing)"));
+    CHECK(OutputLines().empty());
+    CHECK(ProjectState(project).addedFiles.empty());
+
+    CHECK_EQ(AddIn().Main(project, HostEventBuild), 1);
+    result = WithUser([] { return AddIn().Command(EditVersion); },
+                      [](User& user) {
+                          Dialog dialog = user.ExpectDialog(IDD_VERSION);
+                          CHECK_EQ(dialog.Text(IDC_VERSION_FILE), std::string("version"));
+                          CHECK_EQ(dialog.Text(IDC_VERSION_MSC), std::string("0"));
+                          CHECK_EQ(dialog.Text(IDC_VERSION_2SC), std::string("0"));
+                          CHECK_EQ(dialog.Text(IDC_VERSION_3SC), std::string("0"));
+                          CHECK_EQ(dialog.Text(IDC_VERSION_LSC), std::string("1"));
+                          CHECK_EQ(dialog.Text(IDC_VERSION_BUILD), std::string("1"));
+                          dialog.Press(IDCANCEL);
+                          CHECK_EQ(dialog.Result(), -1);
+                      });
+    CHECK_EQ(result, 1);
+    REQUIRE(Dialogs().size() == 2);
+    CHECK(Dialogs()[1].shown);
+    CHECK_EQ(MessageBoxes().size(), 1u);
+    CHECK_EQ(ReadBytes("version.c"), SourceText("version", 0, 0, 0, 1, 1));
 }
