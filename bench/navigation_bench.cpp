@@ -67,7 +67,7 @@ BENCHMARK(PrototypeListing)->Unit(benchmark::kMillisecond);
 void Command1Headless(benchmark::State& state) {
     using namespace kelpin;
     headless::Reset();
-    ResetAddInState();
+    ResetAddIn();
     HostWindow main = headless::Host().AddMainWindow();
     AddInMain(main, HostEventLoad);
     headless::Host().Main(main)->activeEditor =

@@ -12,7 +12,6 @@
 #include <sstream>
 #include <string>
 
-#include "addin/addin.h"
 #include "scanner/lookup.h"
 #include "scanner/scanner.h"
 
@@ -66,12 +65,11 @@ BENCHMARK(ScanWholeFile)->Unit(benchmark::kMillisecond);
 // The lookup with the caret on the last line: a scan to the end of the text.
 void FindFunctionAtLastLine(benchmark::State& state) {
     const std::string& text = Source();
-    kelpin::addInState.caretLine =
+    const auto caretLine =
         static_cast<std::int32_t>(std::count(text.begin(), text.end(), '\n')) + 1;
     for (auto _ : state) {
-        kelpin::addInState.currentFunction.declaration[0] = '\0';
-        kelpin::FindCurrentFunction(text.c_str());
-        benchmark::DoNotOptimize(kelpin::addInState.currentFunction);
+        kelpin::CurrentFunction found = kelpin::FindCurrentFunction(text.c_str(), caretLine);
+        benchmark::DoNotOptimize(found);
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
 }

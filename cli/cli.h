@@ -1,12 +1,11 @@
-// The kelpin command-line tool: every command of the add-in, run on the
-// headless host from a shell, a Makefile or an editor.
+// The kelpin command-line tool: every command of the add-in from a shell, a
+// Makefile or an editor, on the subsystems' own functions: the same scan,
+// listing, comment blocks and version module as the add-in's dialogs.
 #pragma once
 
 #include <CLI/CLI.hpp>
 #include <memory>
 #include <string>
-
-#include "platform/platform.h"
 
 namespace kelpin::cli {
 
@@ -39,16 +38,6 @@ struct SourceText {
 bool ReadSourceText(const std::string& path, SourceText* text);
 bool ReadSourceFile(const std::string& path, std::string* text);
 
-// A fresh headless host for one command: message boxes go to stderr, the
-// clock follows SOURCE_DATE_EPOCH when it is set, the settings live in
-// $XDG_CONFIG_HOME/kelpin/registry. Returns the host's main window, loaded
-// with the add-in.
-HostWindow StartSession();
-// Opens an editor on text in the session's host, makes it the active one and
-// puts the caret at the start of 1-based line (0: position 0). path is the
-// document's "\"-separated path.
-HostWindow OpenEditor(HostWindow main, const std::string& text, const std::string& path,
-                      int caretLine = 0);
 // FILE's absolute path with "/" turned into "\" (the document path the Host
 // IDE would give).
 std::string DocumentPath(const std::string& file);

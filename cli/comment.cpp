@@ -1,23 +1,23 @@
-// kelpin comment function FILE --line N, kelpin comment module FILE: the
-// comment dialogs' own flow on the headless host. The dialog opens on the
-// file's text as the IDE would show it, each field given on the command line
-// (or in the editor form) is typed into its box, and OK is pressed.
-#include <sys/wait.h>
+// kelpin comment function FILE --line N, kelpin comment module FILE: what the
+// comment dialogs do, on the file's text. The block is found as the dialog
+// finds it, its fields read back as the dialog shows them, each field given
+// on the command line (or in the editor form) replaces its own, and the new
+// block takes the old one's place, as the dialog's OK does.
 #include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <memory>
 #include <optional>
 #include <string>
 
-#include "addin/addin.h"
 #include "cli.h"
 #include "comment_form.h"
+#include "comments/comments.h"
+#include "host/editor_text.h"
 #include "json_text.h"
-#include "platform/headless/headless.h"
-#include "resources/resource.h"
 
 namespace kelpin::cli {
 
@@ -25,21 +25,21 @@ namespace {
 
 struct Field {
     const char* name; // option, form and JSON name
-    int control;
     const char* help;
 };
 
+// The four fields of each kind, in the order of the block.
 constexpr Field FunctionFields[] = {
-    {"synopsis", IDC_SYNOPSIS, "Synopsis text"},
-    {"input", IDC_INPUT, "Input text"},
-    {"output", IDC_OUTPUT, "Output text"},
-    {"errors", IDC_ERRORS, "Errors text (the dialog's \"Error Handling\")"},
+    {"synopsis", "Synopsis text"},
+    {"input", "Input text"},
+    {"output", "Output text"},
+    {"errors", "Errors text (the dialog's \"Error Handling\")"},
 };
 constexpr Field ModuleFields[] = {
-    {"author", IDC_AUTHOR, "Author text"},
-    {"project", IDC_PROJECT, "Project text"},
-    {"status", IDC_STATUS, "Status text"},
-    {"abstract", IDC_ABSTRACT, "Abstract text"},
+    {"author", "Author text"},
+    {"project", "Project text"},
+    {"status", "Status text"},
+    {"abstract", "Abstract text"},
 };
 
 struct Request {
@@ -62,15 +62,11 @@ struct Request {
     }
 };
 
-// What the dialog showed and what became of it.
-struct Session {
-    bool opened = false;
-    bool found = false;
-    std::string created, modified;
-    std::string shown[4];
-    bool pressedOk = false;
-    HostSelection replaced{0, 0}; // the block's old range, or the insertion point
-    int status = ExitOk;
+// The block found for the request and its fields as the dialog shows them.
+struct Found {
+    std::string name; // the function's or the module's
+    BlockSite site;
+    BlockFields fields;
 };
 
 std::vector<std::string> FieldNames(const Request& request) {
@@ -80,66 +76,25 @@ std::vector<std::string> FieldNames(const Request& request) {
     return names;
 }
 
-// Runs $VISUAL or $EDITOR (else vi) on a file, as git does: through the
-// shell, so that the variable may carry arguments.
-bool RunEditor(const std::string& path) {
-    const char* editor = std::getenv("VISUAL");
-    if (editor == nullptr || *editor == '\0') editor = std::getenv("EDITOR");
-    if (editor == nullptr || *editor == '\0') editor = "vi";
-    std::string command = std::string(editor) + " \"$@\"";
-    pid_t pid = ::fork();
-    if (pid == 0) {
-        ::execl("/bin/sh", "sh", "-c", command.c_str(), editor, path.c_str(), nullptr);
-        std::_Exit(127);
-    }
-    int status = 0;
-    return pid > 0 && ::waitpid(pid, &status, 0) == pid && WIFEXITED(status) &&
-           WEXITSTATUS(status) == 0;
-}
-
 // Lets the user edit the fields in the editor form. On success the form's
 // fields replace the shown ones; false when the form came back empty (the
 // user cancels) or could not be used, with *status set.
-bool EditInForm(const Request& request, const Session& session, std::string* values, int* status) {
+bool EditInForm(const Request& request, const Found& found, std::string* values, int* status) {
     std::vector<FormField> fields;
     for (int i = 0; i < 4; ++i)
-        fields.push_back({request.Fields()[i].name, session.shown[i]});
+        fields.push_back({request.Fields()[i].name, found.fields.texts[i]});
+    const std::string& created = found.fields.created;
     std::vector<std::string> comments = {
         std::string(request.module ? "Module" : "Function") + " comment of " + request.file +
-            (session.found ? "" : " (a new block)"),
-        "Created:  " + (session.created.empty() ? std::string("now") : session.created),
+            (found.site.found ? "" : " (a new block)"),
+        "Created:  " + (created.empty() ? std::string("now") : created),
         "Edit the text under each [name] line and save. Lines starting with",
         "\"#\" above the first field are ignored; an empty form writes nothing.",
     };
-    std::string pattern =
-        (std::filesystem::temp_directory_path() / "kelpin-comment-XXXXXX.txt").string();
-    int fd = ::mkstemps(pattern.data(), 4);
-    if (fd < 0) {
-        PrintError("cannot create the form file");
-        *status = ExitInput;
-        return false;
-    }
-    ::close(fd);
-    struct RemoveOnReturn {
-        std::string path;
-        ~RemoveOnReturn() { ::unlink(path.c_str()); }
-    } removeForm{pattern};
-    std::string form;
-    if (!FileWriteAll(pattern.c_str(), FormatCommentForm(comments, fields)) ||
-        !RunEditor(pattern) || !FileReadAll(pattern.c_str(), &form)) {
-        PrintError("the editor failed; nothing written");
-        *status = ExitInput;
-        return false;
-    }
-    ParsedForm parsed = ParseCommentForm(form, FieldNames(request));
-    if (parsed.outcome == FormOutcome::Empty) {
-        PrintError("empty form; nothing written");
-        *status = ExitNothing;
-        return false;
-    }
-    if (parsed.outcome == FormOutcome::Broken) {
-        PrintError(parsed.error + "; nothing written");
-        *status = ExitInput;
+    ParsedForm parsed = EditCommentForm(comments, fields, FieldNames(request));
+    if (parsed.outcome != FormOutcome::Fields) {
+        PrintError(parsed.error);
+        *status = parsed.outcome == FormOutcome::Empty ? ExitNothing : ExitInput;
         return false;
     }
     for (const FormField& field : parsed.fields)
@@ -148,43 +103,15 @@ bool EditInForm(const Request& request, const Session& session, std::string* val
     return true;
 }
 
-// The dialog as the user sees it: note what it shows, then type and press.
-void WorkDialog(const Request& request, HostWindow editor, headless::DialogDriver& dialog,
-                Session& session) {
-    session.opened = true;
-    HostSelection selection = headless::Host().Editor(editor)->selection;
-    session.found = selection.start != selection.end;
-    session.replaced = selection;
-    session.created = dialog.Text(IDC_CREATED);
-    session.modified = dialog.Text(IDC_MODIFIED);
-    for (int i = 0; i < 4; ++i)
-        session.shown[i] = dialog.Text(request.Fields()[i].control);
-    if (request.show) return; // left open: the host cancels it
-
-    std::string values[4];
-    for (int i = 0; i < 4; ++i)
-        values[i] = session.shown[i];
-    if (!request.AnyFieldGiven() && ::isatty(STDIN_FILENO)) {
-        if (!EditInForm(request, session, values, &session.status)) return;
-    } else {
-        for (int i = 0; i < 4; ++i)
-            if (request.given[i]->count() > 0) values[i] = ToControlText(request.values[i]);
-    }
-    for (int i = 0; i < 4; ++i)
-        if (values[i] != session.shown[i]) dialog.Type(request.Fields()[i].control, values[i]);
-    dialog.Press(UiIdOk);
-    session.pressedOk = true;
-}
-
-// The block the dialog wrote has bare line feeds; in a file whose lines end
-// in "\r\n" its lines take that ending too, and nothing else changes.
-std::string KeepLineEndings(const std::string& before, std::string after, const Session& session) {
+// The block written has bare line feeds; in a file whose lines end in "\r\n"
+// its lines take that ending too, and nothing else changes.
+std::string KeepLineEndings(const std::string& before, std::string after, const BlockSite& site) {
     std::size_t crlf = 0, bare = 0;
     for (std::size_t i = 0; i < before.size(); ++i)
         if (before[i] == '\n') ++(i > 0 && before[i - 1] == '\r' ? crlf : bare);
     if (crlf <= bare) return after;
-    auto start = static_cast<std::size_t>(std::min(session.replaced.start, session.replaced.end));
-    auto old = static_cast<std::size_t>(std::abs(session.replaced.end - session.replaced.start));
+    auto start = static_cast<std::size_t>(site.start);
+    auto old = static_cast<std::size_t>(site.end - site.start);
     std::size_t length = after.size() - (before.size() - old);
     std::string block = ToControlText(after.substr(start, length));
     return after.replace(start, length, block);
@@ -200,34 +127,85 @@ std::string ModulePath(const Request& request) {
                            : std::filesystem::path(request.file).filename().string();
     path = path.substr(0, path.rfind('\\') + 1) + name;
     if (path.size() > 259) path = name;
-    return path;
+    return path.substr(0, 259);
 }
 
-void PrintShown(const Request& request, const Session& session) {
+// The caret's line when the editor puts it at the start of line N: past the
+// end of the text it stands at the end, on the last line.
+std::int32_t CaretLineOf(const std::string& text, int line) {
+    std::int32_t at = LineIndexOf(text, line - 1);
+    if (at < 0) at = static_cast<std::int32_t>(text.size());
+    return LineOfPosition(text, at) + 1;
+}
+
+// The block of the function at the line, or of the module, and its fields;
+// false (with the message) when the caret would be in no function.
+bool FindBlock(const Request& request, const std::string& text, Found* found) {
+    BlockKind kind = request.module ? BlockKind::Module : BlockKind::Function;
+    if (request.module) {
+        found->name = ModuleNameOf(ModulePath(request));
+        found->site = FindModuleBlock(text, found->name.c_str());
+    } else {
+        CurrentFunction function =
+            FindCurrentFunction(text.c_str(), CaretLineOf(text, request.line));
+        if (function.declaration[0] == '\0') {
+            PrintError("You're not in a function body.");
+            return false;
+        }
+        found->name = function.name;
+        found->site = FindFunctionBlock(text, function);
+    }
+    if (found->site.found) found->fields = ReadBlockFields(kind, found->site.block);
+    return true;
+}
+
+void PrintShown(const Request& request, const Found& found) {
+    const BlockFields& shown = found.fields;
     if (request.json) {
         // The fields as the dialog shows them, line breaks "\r\n".
-        std::string out = std::string("{\n  \"found\": ") + (session.found ? "true" : "false");
+        std::string out = std::string("{\n  \"found\": ") + (found.site.found ? "true" : "false");
         auto member = [&out](const char* name, const std::string& text) {
             out += ",\n  \"";
             out += name;
             out += "\": ";
             AppendJsonString(&out, text);
         };
-        member("created", session.created);
-        member("modified", session.modified);
+        member("created", shown.created);
+        member("modified", shown.modified);
         for (int i = 0; i < 4; ++i)
-            member(request.Fields()[i].name, session.shown[i]);
+            member(request.Fields()[i].name, shown.texts[i]);
         out += "\n}\n";
         std::fwrite(out.data(), 1, out.size(), stdout);
         return;
     }
-    std::printf("found: %s\ncreated: %s\nmodified: %s\n", session.found ? "yes" : "no",
-                session.created.c_str(), session.modified.c_str());
+    std::printf("found: %s\ncreated: %s\nmodified: %s\n", found.site.found ? "yes" : "no",
+                shown.created.c_str(), shown.modified.c_str());
     for (int i = 0; i < 4; ++i) {
-        std::string text = FromControlText(session.shown[i]);
+        std::string text = FromControlText(shown.texts[i]);
         std::printf("[%s]\n%s%s", request.Fields()[i].name, text.c_str(),
                     text.empty() || text.back() == '\n' ? "" : "\n");
     }
+}
+
+// The dates of the new block: SOURCE_DATE_EPOCH, as local time, when it is
+// set and valid, else the clock.
+std::string BlockDateNow() {
+    const char* epoch = std::getenv("SOURCE_DATE_EPOCH");
+    if (epoch != nullptr && *epoch != '\0') {
+        char* end = nullptr;
+        long long seconds = std::strtoll(epoch, &end, 10);
+        std::time_t t = static_cast<std::time_t>(seconds);
+        std::tm now{};
+        if (*end == '\0' && ::localtime_r(&t, &now)) return FormatBlockDate(now);
+    }
+    return FormatBlockDate();
+}
+
+// A field as the dialog's OK reads it back from its box: 4094 characters at
+// most.
+std::string AsRead(std::string text) {
+    if (text.size() > FieldBufferSize - 1) text.resize(FieldBufferSize - 1);
+    return text;
 }
 
 int Run(const Request& request) {
@@ -254,34 +232,35 @@ int Run(const Request& request) {
         return ExitNothing;
     }
 
-    HostWindow main = StartSession();
-    headless::EchoMessageBoxes(false);
-    HostWindow editor =
-        OpenEditor(main, text, request.module ? ModulePath(request) : DocumentPath(request.file),
-                   request.module ? 0 : request.line);
-    Session session;
-    headless::ExpectDialog(
-        [&](headless::DialogDriver& dialog) { WorkDialog(request, editor, dialog, session); });
-    AddInCommand(request.module ? CmdModuleComment : CmdFunctionComment);
-
-    if (!session.opened) {
-        if (!headless::MessageBoxes().empty()) {
-            std::string message = headless::MessageBoxes().front().text;
-            while (!message.empty() && message.back() == '\n')
-                message.pop_back();
-            PrintError(message);
-        } else {
-            PrintError(request.file + ": the comment dialog did not open");
-        }
-        return ExitNothing;
-    }
+    Found found;
+    if (!FindBlock(request, text, &found)) return ExitNothing;
     if (request.show) {
-        PrintShown(request, session);
+        PrintShown(request, found);
         return ExitOk;
     }
-    if (!session.pressedOk) return session.status;
 
-    std::string result = KeepLineEndings(text, headless::Host().Editor(editor)->text, session);
+    std::string values[4];
+    for (int i = 0; i < 4; ++i)
+        values[i] = found.fields.texts[i];
+    if (!request.AnyFieldGiven() && ::isatty(STDIN_FILENO)) {
+        int status = ExitOk;
+        if (!EditInForm(request, found, values, &status)) return status;
+    } else {
+        for (int i = 0; i < 4; ++i)
+            if (request.given[i]->count() > 0) values[i] = ToControlText(request.values[i]);
+    }
+    std::string texts[4];
+    for (int i = 0; i < 4; ++i)
+        texts[i] = AsRead(values[i]);
+    std::string block = BuildCommentBlock(request.module ? BlockKind::Module : BlockKind::Function,
+                                          found.name, AsRead(found.fields.created), BlockDateNow(),
+                                          {texts[0], texts[1], texts[2], texts[3]});
+
+    const BlockSite& site = found.site;
+    std::string result = text;
+    result.replace(static_cast<std::size_t>(site.start),
+                   static_cast<std::size_t>(site.end - site.start), block);
+    result = KeepLineEndings(text, std::move(result), site);
     if (request.toStdout) {
         std::fwrite(result.data(), 1, result.size(), stdout);
         return std::fflush(stdout) == 0 ? ExitOk : ExitInput;

@@ -1,8 +1,15 @@
 // The editable form of `kelpin comment`.
 #include "comment_form.h"
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cstdlib>
+#include <filesystem>
 #include <sstream>
+
+#include "platform/platform.h"
 
 namespace kelpin::cli {
 
@@ -78,6 +85,55 @@ ParsedForm ParseCommentForm(const std::string& form, const std::vector<std::stri
             field.text.pop_back();
         field.text = ToControlText(field.text);
     }
+    return parsed;
+}
+
+namespace {
+
+// Runs $VISUAL or $EDITOR (else vi) on a file, as git does: through the
+// shell, so that the variable may carry arguments.
+bool RunEditor(const std::string& path) {
+    const char* editor = std::getenv("VISUAL");
+    if (editor == nullptr || *editor == '\0') editor = std::getenv("EDITOR");
+    if (editor == nullptr || *editor == '\0') editor = "vi";
+    std::string command = std::string(editor) + " \"$@\"";
+    pid_t pid = ::fork();
+    if (pid == 0) {
+        ::execl("/bin/sh", "sh", "-c", command.c_str(), editor, path.c_str(), nullptr);
+        std::_Exit(127);
+    }
+    int status = 0;
+    return pid > 0 && ::waitpid(pid, &status, 0) == pid && WIFEXITED(status) &&
+           WEXITSTATUS(status) == 0;
+}
+
+ParsedForm Broken(std::string error) {
+    return {FormOutcome::Broken, {}, std::move(error)};
+}
+
+} // namespace
+
+ParsedForm EditCommentForm(const std::vector<std::string>& comments,
+                           const std::vector<FormField>& fields,
+                           const std::vector<std::string>& names) {
+    std::string pattern =
+        (std::filesystem::temp_directory_path() / "kelpin-comment-XXXXXX.txt").string();
+    int fd = ::mkstemps(pattern.data(), 4);
+    if (fd < 0) return Broken("cannot create the form file");
+    ::close(fd);
+    struct RemoveOnReturn {
+        std::string path;
+        ~RemoveOnReturn() { ::unlink(path.c_str()); }
+    } removeForm{pattern};
+    std::string form;
+    if (!FileWriteAll(pattern.c_str(), FormatCommentForm(comments, fields)) ||
+        !RunEditor(pattern) || !FileReadAll(pattern.c_str(), &form))
+        return Broken("the editor failed; nothing written");
+    if (form.find('\0') != std::string::npos)
+        return Broken("the form holds a NUL byte; nothing written");
+    ParsedForm parsed = ParseCommentForm(form, names);
+    if (parsed.outcome == FormOutcome::Empty) parsed.error = "empty form";
+    if (parsed.outcome != FormOutcome::Fields) parsed.error += "; nothing written";
     return parsed;
 }
 

@@ -32,6 +32,14 @@ struct ParsedForm {
 // go; its line breaks become "\r\n". `names` lists the field names known.
 ParsedForm ParseCommentForm(const std::string& form, const std::vector<std::string>& names);
 
+// Writes the form to a temporary file, opens it in $VISUAL or $EDITOR (else
+// vi) and reads it back. Besides the outcomes of ParseCommentForm, Broken
+// when the editor failed or the form came back with a NUL byte (C text ends
+// there, and so would the block). The error line says why, for Empty too.
+ParsedForm EditCommentForm(const std::vector<std::string>& comments,
+                           const std::vector<FormField>& fields,
+                           const std::vector<std::string>& names);
+
 // "\n" as an edit control holds it: every line feed not already after a
 // carriage return becomes "\r\n".
 std::string ToControlText(const std::string& text);

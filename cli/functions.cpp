@@ -7,7 +7,6 @@
 #include <string_view>
 #include <vector>
 
-#include "addin/addin.h"
 #include "cli.h"
 #include "json_text.h"
 #include "scanner/lookup.h"
@@ -100,28 +99,18 @@ std::int64_t EditorLines(const std::string& text) {
     return std::count(text.begin(), text.end(), '\n') + 1;
 }
 
-// As command 3 does it: the caret on the line in an editor of the headless
-// host, the text and caret line taken from the editor, then the lookup.
+// As command 3 finds it, with the caret on line N of the file's text.
 int ShowFunction(const std::string& file, int line, bool json) {
     std::string text;
     if (!ReadSourceFile(file, &text)) return ExitInput;
 
-    HostWindow main = StartSession();
-    OpenEditor(main, text, DocumentPath(file), line);
-    addInState.documentText = FetchEditorText();
-    addInState.caretLine = CaretLine();
-    addInState.currentFunction.declaration[0] = '\0';
     // A line past the end of the text is in no function; so is an empty text,
     // which the editor does not hand out.
-    if (addInState.documentText != nullptr && line <= EditorLines(text))
-        FindCurrentFunction(addInState.documentText);
-    delete[] addInState.documentText;
-    addInState.documentText = nullptr;
-
-    const CurrentFunction& f = addInState.currentFunction;
+    CurrentFunction f{};
+    if (!text.empty() && line <= EditorLines(text)) f = FindCurrentFunction(text.c_str(), line);
     if (f.declaration[0] == '\0') {
-        UiMessageBox(addInState.mainWindow, "You're not in a function body.\n", "Function",
-                     UiBoxIconWarning);
+        // The warning box's caption and text, as the add-in shows them.
+        std::fputs("Function: You're not in a function body.\n", stderr);
         return ExitNothing;
     }
     std::optional<std::int32_t> end;

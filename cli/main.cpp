@@ -7,7 +7,7 @@
 int main(int argc, char** argv) {
     CLI::App app{"kelpin: function prototypes, current function, comment blocks and version\n"
                  "stamping for C sources, from the shell. Every command runs the add-in's own\n"
-                 "code on a headless stand-in for the IDE.",
+                 "code: the same scanner, listing, comment blocks and version module.",
                  "kelpin"};
     app.set_version_flag("--version", std::string("kelpin 1.5\nadd-in ") + kelpin::VersionString);
     app.require_subcommand(1);

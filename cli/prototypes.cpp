@@ -8,8 +8,8 @@
 #include <optional>
 #include <string>
 
-#include "addin/addin.h"
 #include "cli.h"
+#include "host/host.h"
 #include "navigation/navigation.h"
 
 namespace kelpin::cli {

@@ -1,19 +1,15 @@
-// What every command shares: error lines, reading sources, the headless host.
+// What every command shares: error lines, reading sources, document paths.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
-#include <ctime>
 #include <filesystem>
 #include <memory>
 
-#include "addin/addin.h"
 #include "cli.h"
-#include "platform/headless/headless.h"
 
 namespace kelpin::cli {
 
@@ -72,62 +68,6 @@ bool ReadSourceFile(const std::string& path, std::string* text) {
     if (!ReadSourceText(path, &source)) return false;
     text->assign(source.bytes.get(), source.size);
     return true;
-}
-
-namespace {
-
-// SOURCE_DATE_EPOCH, as local time, when it is set and valid.
-void UseSourceDateEpoch() {
-    const char* epoch = std::getenv("SOURCE_DATE_EPOCH");
-    if (epoch == nullptr || *epoch == '\0') return;
-    char* end = nullptr;
-    long long seconds = std::strtoll(epoch, &end, 10);
-    if (*end != '\0') return;
-    std::time_t t = static_cast<std::time_t>(seconds);
-    std::tm now{};
-    if (::localtime_r(&t, &now)) headless::SetClock(now);
-}
-
-std::string RegistryFile() {
-    const char* xdg = std::getenv("XDG_CONFIG_HOME");
-    std::string base;
-    if (xdg && *xdg) {
-        base = xdg;
-    } else if (const char* home = std::getenv("HOME"); home && *home) {
-        base = std::string(home) + "/.config";
-    } else {
-        return {};
-    }
-    std::error_code ignored;
-    std::filesystem::create_directories(base + "/kelpin", ignored);
-    return base + "/kelpin/registry";
-}
-
-} // namespace
-
-HostWindow StartSession() {
-    headless::Reset();
-    headless::EchoMessageBoxes(true);
-    UseSourceDateEpoch();
-    if (std::string file = RegistryFile(); !file.empty()) headless::UseRegistryFile(file);
-    ResetAddInState();
-    AttachProcess(1);
-    HostWindow main = headless::Host().AddMainWindow();
-    AddInMain(main, HostEventLoad);
-    headless::Host().Main(main)->output.clear();
-    return main;
-}
-
-HostWindow OpenEditor(HostWindow main, const std::string& text, const std::string& path,
-                      int caretLine) {
-    HostWindow editor = headless::Host().AddEditor(text, path);
-    headless::Host().Main(main)->activeEditor = editor;
-    if (caretLine > 0) {
-        std::int32_t at = headless::LineIndexOf(text, caretLine - 1);
-        if (at < 0) at = static_cast<std::int32_t>(text.size());
-        headless::Host().Editor(editor)->selection = {at, at};
-    }
-    return editor;
 }
 
 std::string DocumentPath(const std::string& file) {

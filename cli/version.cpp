@@ -1,8 +1,8 @@
 // kelpin version: the project's version module from a Makefile or CI.
 //
-// bump runs the add-in's build step and set drives its version dialog, each
-// on a headless host of its own with versioning on and a project whose
-// VERSION symbol is the module name; show reads the numbers back.
+// bump runs the add-in's build step, set saves as the version dialog's OK
+// does, and show reads the numbers back; each says what went wrong in the
+// words of the add-in's own boxes.
 #include <nlohmann/json.hpp>
 
 #include <cstdio>
@@ -11,10 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "addin/addin.h"
 #include "cli.h"
-#include "platform/headless/headless.h"
-#include "resources/resource.h"
 #include "version/version.h"
 
 namespace kelpin::cli {
@@ -28,30 +25,19 @@ struct VersionArgs {
     bool json = false;
 };
 
-// The session's host with a project whose VERSION symbol is name, handed
-// over to the add-in, and versioning on (for this run only: the stored
-// setting is left as it is).
-HostWindow StartVersionProject(const std::string& name) {
-    StartSession();
-    headless::EchoMessageBoxes(false);
-    HostWindow project = headless::Host().AddProjectWindow();
-    headless::Host().Project(project)->symbols[VersionSymbol] = name;
-    addInState.options |= OptVersioning;
-    AddInMain(project, HostEventProject);
-    return project;
+// A box's text as one error line: "NAME: " and the text, its line breaks
+// turned into blanks.
+int ReportError(const std::string& name, std::string text) {
+    for (char& c : text)
+        if (c == '\n') c = ' ';
+    PrintError(name + ": " + text);
+    return ExitInput;
 }
 
-// Every message box the add-in showed, as error lines; ExitInput if any.
-int ReportBoxes(const std::string& name) {
-    int status = ExitOk;
-    for (const headless::MessageBoxRecord& box : headless::MessageBoxes()) {
-        std::string text = box.text;
-        for (char& c : text)
-            if (c == '\n') c = ' ';
-        PrintError(name + ": " + text);
-        status = ExitInput;
-    }
-    return status;
+// The build step's lines: those the output pane shows, one a line; the
+// output without text shows nothing.
+void PrintLine(const char* line, void*) {
+    if (line != nullptr) std::printf("%s\n", line);
 }
 
 bool CheckName(const std::string& name) {
@@ -62,29 +48,29 @@ bool CheckName(const std::string& name) {
 
 int Bump(const VersionArgs& args) {
     if (!CheckName(args.name)) return ExitUsage;
-    HostWindow project = StartVersionProject(args.name);
-    AddInMain(project, HostEventBuild);
-    for (const std::string& line : headless::Host().OutputLines(addInState.mainWindow))
-        std::printf("%s\n", line.c_str());
-    return ReportBoxes(args.name);
+    // Names beyond what the IDE hands over are cut as it cuts them.
+    std::string name = args.name.substr(0, HostSymbolBufferSize - 1);
+    VersionStepResult step = UpdateVersionModule(name.c_str(), PrintLine, nullptr);
+    if (step.error != VersionOk) return ReportError(args.name, VersionErrorMessage(step.error));
+    return ExitOk;
 }
 
 int Show(const VersionArgs& args) {
     std::string path = args.name + ".c";
-    VersionStream stream{path, {}};
-    if (!ReadSourceFile(path, &stream.data)) return ExitInput;
-    std::int32_t c[4] = {0, 0, 0, 0};
-    std::int32_t build = 0;
-    if (int result = ReadVersionNumbers(stream, c, &build); result != VersionOk) {
+    std::string source;
+    if (!ReadSourceFile(path, &source)) return ExitInput;
+    VersionNumbers n{};
+    if (int result = ReadVersionNumbers(source, &n); result != VersionOk) {
         PrintError(path + ": " + VersionErrorMessage(result));
         return ExitInput;
     }
     if (args.json) {
+        const std::int32_t* c = n.components;
         nlohmann::ordered_json numbers{
-            {"msc", c[0]}, {"sc2", c[1]}, {"sc3", c[2]}, {"lsc", c[3]}, {"build", build}};
+            {"msc", c[0]}, {"sc2", c[1]}, {"sc3", c[2]}, {"lsc", c[3]}, {"build", n.build}};
         std::printf("%s\n", numbers.dump().c_str());
     } else {
-        std::printf("%s\n", VersionText(c, build).c_str());
+        std::printf("%s\n", VersionText(n).c_str());
     }
     return ExitOk;
 }
@@ -117,21 +103,15 @@ int Set(const VersionArgs& args) {
     // The numbers kept from the file and the ones written back belong
     // together: no build may count in between.
     FolderLockScope lock((args.name + ".c").c_str());
-    StartVersionProject(args.name);
-    // Command 11, like every command, runs only with a source editor open.
-    OpenEditor(addInState.mainWindow, "\n", "C:\\kelpin.c");
-    bool saved = false;
-    headless::ExpectDialog([&](headless::DialogDriver& dialog) {
-        const int ids[4] = {IDC_VERSION_MSC, IDC_VERSION_2SC, IDC_VERSION_3SC, IDC_VERSION_LSC};
-        for (int k = 0; k < 4; ++k)
-            dialog.Type(ids[k], components[k]);
-        if (args.build) dialog.Type(IDC_VERSION_BUILD, std::to_string(*args.build));
-        dialog.Press(UiIdOk);
-        saved = dialog.Ended();
-    });
-    AddInCommand(CmdEditVersion);
-    int status = ReportBoxes(args.name);
-    if (status != ExitOk || !saved) return ExitInput;
+    VersionNumbers numbers{};
+    if (int result = LoadVersionNumbers(args.name.c_str(), &numbers); result != VersionOk)
+        return ReportError(args.name, result == VersionCannotCreate ? VersionMissingMessage
+                                                                    : VersionUnreadableMessage);
+    for (int k = 0; k < 4; ++k)
+        numbers.components[k] = VersionFieldValue(components[k].c_str());
+    if (args.build) numbers.build = *args.build;
+    if (SaveVersionNumbers(args.name.c_str(), numbers) != VersionOk)
+        return ReportError(args.name, VersionErrorMessage(VersionCannotCreate));
     return Show(args);
 }
 

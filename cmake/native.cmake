@@ -1,25 +1,41 @@
 # Linux: the headless platform, the kelpin CLI, unit tests, benchmarks, fuzz targets.
 
-file(GLOB KELPIN_HEADLESS_SOURCES CONFIGURE_DEPENDS src/platform/headless/*.cpp)
-# The headless dialogs are generated from the resource script of the real ones.
+# The headless platform implements the seam: an in-process Host IDE, a
+# scripted user, a registry, and the real Linux files, locks and clock. Its
+# objects go whole into each executable that links it, after the layers that
+# call the seam. The headless dialogs are generated from the resource script
+# of the real ones.
 set(KELPIN_TEMPLATES_INC ${CMAKE_BINARY_DIR}/generated/dialog_templates.inc)
 add_custom_command(OUTPUT ${KELPIN_TEMPLATES_INC}
   COMMAND ${CMAKE_COMMAND} -DRC=${CMAKE_SOURCE_DIR}/resources/kelpin.rc
     -DOUT=${KELPIN_TEMPLATES_INC} -P ${CMAKE_SOURCE_DIR}/cmake/rc-templates.cmake
   DEPENDS ${CMAKE_SOURCE_DIR}/resources/kelpin.rc ${CMAKE_SOURCE_DIR}/cmake/rc-templates.cmake
   COMMENT "Generating the headless dialog templates from kelpin.rc")
-add_library(kelpin_headless STATIC ${KELPIN_HEADLESS_SOURCES} ${KELPIN_TEMPLATES_INC})
+file(GLOB KELPIN_HEADLESS_SOURCES CONFIGURE_DEPENDS src/platform/headless/*.cpp)
+add_library(kelpin_headless OBJECT ${KELPIN_HEADLESS_SOURCES} ${KELPIN_TEMPLATES_INC})
+kelpin_expose(kelpin_headless src/platform/headless)
 target_include_directories(kelpin_headless PRIVATE ${CMAKE_BINARY_DIR}/generated)
-target_link_libraries(kelpin_headless PUBLIC kelpin_hostmodel)
-target_link_libraries(kelpin_core PUBLIC kelpin_headless)
+target_link_libraries(kelpin_headless PUBLIC kelpin_hostmodel kelpin_seam kelpin_resources)
+
+# What the tests share: their support headers, included as "support/...".
+add_library(kelpin_test_support INTERFACE)
+target_include_directories(kelpin_test_support INTERFACE ${CMAKE_SOURCE_DIR}/tests)
 
 if(KELPIN_FUZZ)
   set(KELPIN_FUZZ_SECONDS 30 CACHE STRING "How long each fuzz target runs in the test")
+  # Each target links only what it tests (and the headless host when it
+  # drives a dialog).
+  set(KELPIN_FUZZ_LINKS_scanner_fuzz kelpin_scanner)
+  set(KELPIN_FUZZ_LINKS_version_fuzz kelpin_version)
+  set(KELPIN_FUZZ_LINKS_comments_fuzz kelpin_comments kelpin_headless)
   file(GLOB KELPIN_FUZZ_SOURCES CONFIGURE_DEPENDS tests/fuzz/*.cpp)
   foreach(source ${KELPIN_FUZZ_SOURCES})
     get_filename_component(name ${source} NAME_WE)
     add_executable(${name} ${source})
-    target_link_libraries(${name} PRIVATE kelpin_core)
+    if(NOT DEFINED KELPIN_FUZZ_LINKS_${name})
+      message(FATAL_ERROR "tests/fuzz/${name}.cpp: say in cmake/native.cmake what it links")
+    endif()
+    target_link_libraries(${name} PRIVATE ${KELPIN_FUZZ_LINKS_${name}} kelpin_test_support)
     target_link_options(${name} PRIVATE -fsanitize=fuzzer)
     # A bounded run over the seed corpus and whatever it discovers; any crash,
     # sanitizer report or broken invariant fails the test.
@@ -36,13 +52,16 @@ find_package(CLI11 CONFIG REQUIRED)
 find_package(nlohmann_json REQUIRED)
 find_package(GTest REQUIRED)
 
+# The CLI: a front door like the DLL, on the subsystems' own functions (the
+# frame only for the add-in's version, which --version shows).
 file(GLOB KELPIN_CLI_SOURCES CONFIGURE_DEPENDS cli/*.cpp)
 list(FILTER KELPIN_CLI_SOURCES EXCLUDE REGEX "/main\\.cpp$")
 add_library(kelpin_cli_lib STATIC ${KELPIN_CLI_SOURCES})
-target_link_libraries(kelpin_cli_lib PUBLIC kelpin_core CLI11::CLI11 nlohmann_json::nlohmann_json)
+target_link_libraries(kelpin_cli_lib PUBLIC kelpin_addin kelpin_navigation kelpin_comments kelpin_version
+  kelpin_scanner CLI11::CLI11 nlohmann_json::nlohmann_json)
 target_include_directories(kelpin_cli_lib PUBLIC cli)
 add_executable(kelpin cli/main.cpp)
-target_link_libraries(kelpin PRIVATE kelpin_cli_lib)
+target_link_libraries(kelpin PRIVATE kelpin_cli_lib kelpin_headless)
 if(NOT KELPIN_SANITIZE)
   # A binary that runs wherever it is copied, and starts sooner: no shared
   # C++ runtime to find and relocate at every run of a Makefile rule.
@@ -51,7 +70,8 @@ endif()
 
 file(GLOB KELPIN_TEST_SOURCES CONFIGURE_DEPENDS tests/unit/*.cpp)
 add_executable(kelpin_tests ${KELPIN_TEST_SOURCES})
-target_link_libraries(kelpin_tests PRIVATE kelpin_core kelpin_cli_lib GTest::gtest GTest::gtest_main GTest::gmock)
+target_link_libraries(kelpin_tests PRIVATE kelpin_addin kelpin_cli_lib kelpin_headless
+  kelpin_test_support GTest::gtest GTest::gtest_main GTest::gmock)
 target_compile_definitions(kelpin_tests PRIVATE
   KELPIN_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
   KELPIN_CLI="$<TARGET_FILE:kelpin>")
@@ -64,9 +84,6 @@ gtest_discover_tests(kelpin_tests DISCOVERY_TIMEOUT 60)
 
 if(KELPIN_BENCH)
   find_package(benchmark REQUIRED)
-  file(GLOB KELPIN_BENCH_SOURCES CONFIGURE_DEPENDS bench/*.cpp)
-  if(KELPIN_BENCH_SOURCES)
-    add_executable(kelpin_bench ${KELPIN_BENCH_SOURCES})
-    target_link_libraries(kelpin_bench PRIVATE kelpin_core benchmark::benchmark)
-  endif()
+  add_executable(kelpin_bench bench/scanner_bench.cpp bench/navigation_bench.cpp)
+  target_link_libraries(kelpin_bench PRIVATE kelpin_addin kelpin_headless benchmark::benchmark)
 endif()

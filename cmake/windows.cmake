@@ -21,14 +21,19 @@ add_compile_options(-Wconversion -Wno-sign-conversion -Wint-to-pointer-cast)
 enable_language(RC)
 set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -I${CMAKE_SOURCE_DIR}/resources -I${CMAKE_SOURCE_DIR}")
 
-file(GLOB KELPIN_WIN_SOURCES CONFIGURE_DEPENDS src/platform/win/*.cpp)
-# The export names differ by architecture: stdcall names are decorated on i686.
-add_library(kelpin SHARED ${KELPIN_WIN_SOURCES} resources/kelpin.rc
-  src/platform/win/kelpin-${CMAKE_SYSTEM_PROCESSOR}.def)
+# The Windows platform: the seam on Win32. Its objects go whole into the
+# DLL, after the layers that call the seam.
+add_library(kelpin_win OBJECT src/platform/win/platform_win.cpp)
+target_link_libraries(kelpin_win PUBLIC kelpin_seam)
+
+# The DLL's front door: the process attach and the four entry points, whose
+# export names differ by architecture (stdcall names are decorated on i686).
+add_library(kelpin SHARED src/dll/exports.cpp resources/kelpin.rc
+  src/dll/kelpin-${CMAKE_SYSTEM_PROCESSOR}.def)
 set_target_properties(kelpin PROPERTIES PREFIX "" OUTPUT_NAME kelpin)
 # The DLL stands alone beside the host: no MinGW runtime DLL.
 target_link_options(kelpin PRIVATE -static -static-libgcc -static-libstdc++)
-target_link_libraries(kelpin PRIVATE kelpin_core user32 comdlg32 advapi32)
+target_link_libraries(kelpin PRIVATE kelpin_addin kelpin_win user32 comdlg32 advapi32)
 # windres reports no dependencies: name what the script includes.
 file(GLOB KELPIN_ICONS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/resources/icons/*.ico)
 set_source_files_properties(resources/kelpin.rc PROPERTIES OBJECT_DEPENDS
@@ -47,7 +52,10 @@ file(GLOB KELPIN_WINE_HOST_SOURCES CONFIGURE_DEPENDS tests/wine/*.cpp)
 if(KELPIN_WINE_HOST_SOURCES)
   add_executable(kelpin_wine_host ${KELPIN_WINE_HOST_SOURCES})
   target_link_options(kelpin_wine_host PRIVATE -static -static-libgcc -static-libstdc++)
-  target_link_libraries(kelpin_wine_host PRIVATE kelpin_hostmodel user32 comdlg32 advapi32 gdi32)
+  target_link_libraries(kelpin_wine_host PRIVATE kelpin_hostmodel kelpin_resources kelpin_seam
+    user32 comdlg32 advapi32 gdi32)
+  # A test program: it names its own files from the source root.
+  target_include_directories(kelpin_wine_host PRIVATE ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/tests)
   add_dependencies(kelpin_wine_host kelpin)
   include(${CMAKE_SOURCE_DIR}/tests/wine/scenarios.cmake OPTIONAL)
 endif()

@@ -3,11 +3,14 @@
 
 #include <cstdio>
 #include <cstring>
-#include <new>
+#include <memory>
 
-#include "addin/commands.h"
 #include "addin/settings.h"
+#include "comments/comments.h"
+#include "navigation/navigation.h"
 #include "resources/resource.h"
+#include "scanner/lookup.h"
+#include "version/version.h"
 
 namespace kelpin {
 
@@ -38,6 +41,11 @@ constexpr CommandEntry Commands[] = {
 
 // Removed in this order at unload, 11 whether or not it is registered.
 constexpr std::int32_t RemovalOrder[] = {1, 5, 9, 7, 11, 3};
+
+// What a command is given of the add-in's surroundings.
+AddInHost Host() {
+    return {addInState.moduleInstance, addInState.mainWindow};
+}
 
 std::intptr_t AddCommand(HostWindow main, const CommandEntry& entry) {
     HostCommandInfo info{HostCommandInfoSize, entry.id, entry.name,
@@ -70,7 +78,7 @@ std::int32_t Load(HostWindow window) {
     std::snprintf(about, sizeof about,
                   "Orvell's Addin toolkit. Based on Tamber functions prototype.\n%s %s - %s",
                   VersionString, VersionDate, VersionTime);
-    PlatformSendMessage(window, HostMsgOutput, 0, reinterpret_cast<std::intptr_t>(about));
+    OutputLine(window, about);
     // The host's answer to the last registration is the load's result.
     return static_cast<std::int32_t>(AddCommand(window, Entry(CmdCurrentFunction)));
 }
@@ -92,25 +100,28 @@ std::int32_t Unload(HostWindow window) {
     return result;
 }
 
-std::int32_t OpenFunctionDialog(int templateId, DialogProc proc) {
-    addInState.caretLine = CaretLine();
-    if (addInState.caretLine == -1) return -1;
-    addInState.currentFunction.declaration[0] = '\0';
-    FindCurrentFunction(addInState.documentText);
-    if (addInState.currentFunction.declaration[0] == '\0')
+// Commands 3 and 5: the dialog of the function at the caret, or the warning
+// when the caret is in none. A dialog's result above 0 is a 1-based line for
+// the caret to go to.
+std::int32_t FunctionAtCaret(const char* text, std::int32_t command) {
+    std::int32_t caretLine = CaretLine(addInState.mainWindow);
+    if (caretLine == -1) return -1;
+    const CurrentFunction function = FindCurrentFunction(text, caretLine);
+    if (function.declaration[0] == '\0')
         return UiMessageBox(addInState.mainWindow, "You're not in a function body.\n", "Function",
                             UiBoxIconWarning);
-    std::intptr_t line =
-        UiDialogBox(addInState.moduleInstance, templateId, addInState.mainWindow, proc,
-                    reinterpret_cast<std::intptr_t>(&addInState.currentFunction));
-    if (line > 0) MoveCaret(static_cast<std::int32_t>(line - 1), MoveCaretLine | MoveCaretScroll);
-    return static_cast<std::int32_t>(line);
+    std::int32_t line = command == CmdCurrentFunction ? ShowFunctionDialog(Host(), function)
+                                                      : ShowFunctionCommentDialog(Host(), function);
+    if (line > 0) MoveCaret(addInState.mainWindow, line - 1, MoveCaretLine | MoveCaretScroll);
+    return line;
 }
 
+// Command 9: the module comment of the active document, named after its
+// file.
 std::int32_t ModuleComment() {
-    HostWindow editor = ActiveEditor();
+    HostWindow editor = ActiveEditor(addInState.mainWindow);
     if (editor == 0) return 0;
-    HostDocumentInfo& info = addInState.documentInfo;
+    HostDocumentInfo info;
     std::memset(&info, 0, sizeof info);
     info.size = HostDocumentInfoSize;
     if (PlatformSendMessage(editor, HostMsgGetDocumentInfo, 0,
@@ -118,33 +129,27 @@ std::int32_t ModuleComment() {
         info.kind != HostKindSource)
         return 0;
     info.path[sizeof info.path - 1] = '\0';
-    // Only the file name stays: the text after the last "\" moves to the
-    // start, unless the only "\" is the first character.
-    const char* last = std::strrchr(info.path + 1, '\\');
-    if (last != nullptr) std::memmove(info.path, last + 1, std::strlen(last + 1) + 1);
-    return static_cast<std::int32_t>(UiDialogBox(addInState.moduleInstance, IDD_MODULE_COMMENT,
-                                                 addInState.mainWindow, ModuleCommentDialog,
-                                                 reinterpret_cast<std::intptr_t>(&info)));
+    return ShowModuleCommentDialog(Host(), ModuleNameOf(info.path).c_str());
 }
 
-std::int32_t Dispatch(std::int32_t id) {
+std::int32_t Dispatch(std::int32_t id, const char* text) {
     if (id < 1 || id > 11 || id % 2 == 0) return id;
     switch (id) {
-    case CmdFunctionPrototypes:
-        return static_cast<std::int32_t>(UiDialogBox(addInState.moduleInstance, IDD_FUNCTIONS,
-                                                     addInState.mainWindow, FunctionsDialog, 0));
-    case CmdCurrentFunction: return OpenFunctionDialog(IDD_FUNCTION, FunctionDialog);
-    case CmdFunctionComment: return OpenFunctionDialog(IDD_FUNCTION_COMMENT, FunctionCommentDialog);
-    case CmdFindUsage: return FindElementUsage();
+    case CmdFunctionPrototypes: return ShowPrototypeDialog(Host());
+    case CmdCurrentFunction:
+    case CmdFunctionComment: return FunctionAtCaret(text, id);
+    case CmdFindUsage: return FindElementUsage(addInState.mainWindow);
     case CmdModuleComment: return ModuleComment();
-    case CmdEditVersion: return EditVersionCommand();
+    case CmdEditVersion:
+        return EditVersionCommand(Host(), (addInState.options & OptVersioning) != 0,
+                                  addInState.projectWindow);
     default: return 0;
     }
 }
 
 } // namespace
 
-void ResetAddInState() {
+void ResetAddIn() {
     std::memset(static_cast<void*>(&addInState), 0, sizeof addInState);
 }
 
@@ -158,69 +163,18 @@ std::int32_t AddInMain(HostWindow window, std::int32_t event) {
     case HostEventUnload: return Unload(window);
     case HostEventProject: addInState.projectWindow = window; return 1;
     case HostEventBuild:
-        if (addInState.options & OptVersioning) {
-            char buffer[4096];
-            StampVersionOnBuild(window, buffer);
-        }
+        if (addInState.options & OptVersioning) StampVersionOnBuild(Host(), window);
         return 1;
     default: return 1;
     }
 }
 
 std::int32_t AddInCommand(std::int32_t id) {
-    addInState.documentText = FetchEditorText();
-    if (addInState.documentText == nullptr) return 0;
-    std::int32_t result = Dispatch(id);
-    delete[] addInState.documentText;
-    addInState.documentText = nullptr;
-    return result;
-}
-
-HostWindow ActiveEditor() {
-    return static_cast<HostWindow>(
-        PlatformSendMessage(addInState.mainWindow, HostMsgGetActiveEditor, 0, 0));
-}
-
-int MoveCaret(std::int32_t position, unsigned flags) {
-    HostWindow editor = ActiveEditor();
-    if (flags & MoveCaretLine)
-        position = static_cast<std::int32_t>(PlatformSendMessage(
-            editor, HostMsgLineIndex, static_cast<std::uintptr_t>(position), 0));
-    HostSelection selection{position, position};
-    PlatformSendMessage(editor, HostMsgSetSelection, 0,
-                        reinterpret_cast<std::intptr_t>(&selection));
-    if (flags & MoveCaretScroll) PlatformSendMessage(editor, HostMsgScrollCaret, 0, 0);
-    return 1;
-}
-
-std::int32_t CaretLine() {
-    HostWindow editor = ActiveEditor();
-    if (editor == 0) return -1;
-    if (PlatformSendMessage(editor, HostMsgGetEditorKind, 0, 0) != HostKindSource) return -1;
-    HostSelection selection{0, 0};
-    if (PlatformSendMessage(editor, HostMsgGetSelection, 0,
-                            reinterpret_cast<std::intptr_t>(&selection)) == 0)
-        return -1;
-    return static_cast<std::int32_t>(PlatformSendMessage(
-               editor, HostMsgLineFromChar, static_cast<std::uintptr_t>(selection.start), 0)) +
-           1;
-}
-
-char* FetchEditorText() {
-    HostWindow editor = ActiveEditor();
-    if (editor == 0) return nullptr;
-    if (PlatformSendMessage(editor, HostMsgGetEditorKind, 0, 0) != HostKindSource) return nullptr;
-    std::intptr_t length = PlatformSendMessage(editor, HostMsgGetTextLength, 0, 0);
-    if (length <= 0) return nullptr;
-    char* text = new (std::nothrow) char[static_cast<std::size_t>(length) + 1];
-    if (text == nullptr) return nullptr;
-    text[length] = '\0';
-    if (PlatformSendMessage(editor, HostMsgGetText, static_cast<std::uintptr_t>(length),
-                            reinterpret_cast<std::intptr_t>(text)) <= 0) {
-        delete[] text;
-        return nullptr;
-    }
-    return text;
+    // Every command starts from a fresh copy of the editor's text, released
+    // when it returns.
+    std::unique_ptr<char[]> text = FetchEditorText(addInState.mainWindow);
+    if (text == nullptr) return 0;
+    return Dispatch(id, text.get());
 }
 
 } // namespace kelpin

@@ -1,12 +1,12 @@
-// The add-in frame: the process-wide state, the entry points the Host IDE
-// calls, the command table and the editor helpers the commands share.
+// The add-in frame: the entry points the Host IDE calls, the state the add-in
+// keeps between those calls, and the command table they dispatch on.
 #pragma once
 
 #include <cstdint>
 
-#include "addin/host.h"
+#include "addin/editor.h"
+#include "host/host.h"
 #include "platform/platform.h"
-#include "scanner/lookup.h"
 
 namespace kelpin {
 
@@ -21,31 +21,24 @@ enum : int {
 
 enum : std::uint32_t { OptVersioning = 1 };
 
-// Flags of MoveCaret.
-enum : unsigned { MoveCaretLine = 1, MoveCaretScroll = 2 };
-
-// Everything the add-in keeps between calls. All of it is zero when the
-// library is loaded; every call comes on the host's user-interface thread, so
-// it is used by one operation at a time.
+// Everything the add-in keeps between the host's calls, and nothing that
+// lives within one: a command's text, the function at the caret or a
+// dialog's record are its own. All of it is zero when the library is loaded;
+// every call comes on the host's user-interface thread, so it is used by one
+// operation at a time.
 struct AddInState {
-    ModuleHandle moduleInstance;
-    HostWindow mainWindow;
-    HostWindow projectWindow;
-    HostWindow prototypeDialog;
-    std::int32_t versionModuleCreated;
-    char* documentText; // the running command's copy of the editor text
-    std::uint32_t options;
-    char helpPath[260];
+    ModuleHandle moduleInstance; // where the dialog templates and icons are
+    HostWindow mainWindow;       // the host's, from the load event
+    HostWindow projectWindow;    // the last one handed over, for command 11
+    std::uint32_t options;       // the stored "flag": OptVersioning and bits kept as read
+    char helpPath[260];          // the Win32 help file; empty: none
     std::int32_t versionCommandRegistered;
-    RegKey settingsKey;
-    HostDocumentInfo documentInfo;
-    kelpin::CurrentFunction currentFunction;
-    std::int32_t caretLine;
+    RegKey settingsKey; // held by the open setup dialog
 };
 extern AddInState addInState;
 
 // Back to the state of a freshly loaded library (tests).
-void ResetAddInState();
+void ResetAddIn();
 
 // The process-attach notification.
 void AttachProcess(ModuleHandle module);
@@ -55,17 +48,6 @@ std::int32_t AddInMain(HostWindow window, std::int32_t event);
 std::int32_t AddInCommand(std::int32_t id);
 std::int32_t AddInSetup(std::int32_t, std::int32_t);
 std::int32_t AddInHelp(HostWindow window, std::int32_t kind, const char* keyword);
-
-// The active editor of the host's main window, or 0.
-HostWindow ActiveEditor();
-// Puts the caret of the active editor at a position, or at the start of a
-// 0-based line with MoveCaretLine; MoveCaretScroll scrolls it into view.
-int MoveCaret(std::int32_t position, unsigned flags);
-// The caret's 1-based line in the active source editor, or -1.
-std::int32_t CaretLine();
-// A fresh copy of the active source editor's text, NUL-terminated, to be
-// released with delete[]; nullptr when there is none.
-char* FetchEditorText();
 
 // The add-in's own version, shown in the about line.
 extern const char VersionString[];

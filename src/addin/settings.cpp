@@ -14,8 +14,7 @@ namespace {
 constexpr unsigned HelpPathStoredSize = 259;
 
 void Output(const char* text) {
-    PlatformSendMessage(addInState.mainWindow, HostMsgOutput, 0,
-                        reinterpret_cast<std::intptr_t>(text));
+    OutputLine(addInState.mainWindow, text);
 }
 } // namespace
 

@@ -2,7 +2,6 @@
 #include <cstring>
 
 #include "addin/addin.h"
-#include "addin/commands.h"
 #include "addin/settings.h"
 #include "resources/resource.h"
 
@@ -13,14 +12,12 @@ namespace {
 // The help path as the dialog reads it: at most 258 characters and the
 // terminator, like the value stored in the registry.
 constexpr int HelpPathLimit = 259;
-constexpr unsigned ChooserFlags =
-    0x80806;                        // explorer, path must exist, hide read-only, overwrite prompt
 constexpr unsigned HelpKey = 0x101; // WinHelp: open at a keyword
 
 void FindHelpFile(HostWindow dialog) {
     char file[260] = {};
     FileChooser chooser{dialog, "Help file (.hlp)\0*.hlp\0File (*.*)\0*.*\0",
-                        "hlp",  ChooserFlags,
+                        "hlp",  UiChooserStandard,
                         file,   sizeof file - 1};
     // Nothing is stored until OK: the chosen path only goes into the box.
     if (UiChooseOpenFile(chooser)) UiSetItemText(dialog, IDC_HELP_PATH, file);
@@ -53,8 +50,6 @@ void Accept(HostWindow dialog) {
     EndSetup(dialog);
 }
 
-} // namespace
-
 std::intptr_t SetupDialog(HostWindow dialog, unsigned message, std::uintptr_t wParam,
                           std::intptr_t) {
     switch (message) {
@@ -70,6 +65,8 @@ std::intptr_t SetupDialog(HostWindow dialog, unsigned message, std::uintptr_t wP
     default: return 0;
     }
 }
+
+} // namespace
 
 std::int32_t AddInSetup(std::int32_t, std::int32_t) {
     return static_cast<std::int32_t>(

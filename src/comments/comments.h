@@ -6,6 +6,9 @@
 // its last line ends with BlockEndMarker; between them stand the name line,
 // the two dates and four free-text fields, each after a 12-character label.
 // The writer and the reader below must agree byte for byte.
+//
+// The dialogs work on the host's editor through its messages; the same
+// search, reading and building serve a file's text directly (the CLI).
 #pragma once
 
 #include <cstdint>
@@ -14,7 +17,8 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/platform.h"
+#include "addin/editor.h"
+#include "scanner/lookup.h"
 
 namespace kelpin {
 
@@ -33,6 +37,11 @@ inline constexpr std::size_t BlockWrapWidth = 64;
 // An edit control's text is read with this buffer: 4094 characters at most.
 inline constexpr int FieldBufferSize = 4095;
 
+// The two kinds of block. Each has four free-text fields: Synopsys, Input,
+// Output and Errors above a function; Author, Project, Status and Abstract
+// at the top of a module.
+enum class BlockKind { Function, Module };
+
 // ---- Writing a block ----------------------------------------------------------
 
 // The 24-character date of a block, "Wed Sep  7 16:54:26 2005", with English
@@ -46,8 +55,12 @@ std::string FormatBlockDate();
 // line indented by 12 blanks under the first.
 void WrapFieldText(std::string& block, std::string_view text);
 
-// The whole block of a function or a module. An empty created text means a
-// new block: it then carries the same date as Modified (one clock reading).
+// The whole block of a kind: its name, the Created date (empty for a new
+// block, which then carries now as both dates), the Modified date now, and
+// the four field texts in their order.
+std::string BuildCommentBlock(BlockKind kind, std::string_view name, std::string_view created,
+                              std::string_view now, const std::string_view (&texts)[4]);
+// The same, dated by the clock.
 std::string BuildFunctionBlock(std::string_view name, std::string_view created,
                                std::string_view synopsis, std::string_view input,
                                std::string_view output, std::string_view errors);
@@ -55,19 +68,43 @@ std::string BuildModuleBlock(std::string_view name, std::string_view created,
                              std::string_view author, std::string_view project,
                              std::string_view status, std::string_view abstract);
 
-// ---- Finding and reading a block ------------------------------------------------
+// ---- Finding a block ------------------------------------------------------------
 
-// Flags of LocateCommentBlock: the position is a 0-based line; module mode
+// Flags of the block search: the position is a 0-based line; module mode
 // (the end marker is searched downward, the start marker upward from it).
 enum : unsigned { LocateByLine = 1, LocateModule = 4 };
 
-// Looks in the active editor for the block of the named function ("Procedure")
-// or module ("Module"), starting at position. Returns the position of its
-// start marker, leaves the block selected and hands its text over in
-// *blockText; or returns -1 with *blockText empty. Only host messages are
-// used, so it works on whatever editor the host shows.
-std::int32_t LocateCommentBlock(const char* label, const char* name, std::int32_t position,
-                                unsigned flags, std::string* blockText);
+// Looks in the active editor of the host's main window for the block of the
+// named function ("Procedure") or module ("Module"), starting at position.
+// Returns the position of its start marker, leaves the block selected and
+// hands its text over in *blockText; or returns -1 with *blockText empty.
+// Only host messages are used, so it works on whatever editor the host shows.
+std::int32_t LocateCommentBlock(HostWindow main, const char* label, const char* name,
+                                std::int32_t position, unsigned flags, std::string* blockText);
+// The same search in a text, with *selection standing for the editor's
+// selection, before and after, as an edit control would keep it.
+std::int32_t LocateCommentBlockInText(std::string_view text, HostSelection* selection,
+                                      const char* label, const char* name, std::int32_t position,
+                                      unsigned flags, std::string* blockText);
+
+// Where the block of a function or module stands in a text: the range an
+// edited block replaces, or (found false, start = end) where a new one goes.
+struct BlockSite {
+    bool found;
+    std::int32_t start;
+    std::int32_t end;
+    std::string block; // the block found, as it stands
+};
+// Above the function (as the lookup gives it), as dialog 1003 finds it.
+BlockSite FindFunctionBlock(std::string_view text, const CurrentFunction& function);
+// At the top of the module of that file name, as dialog 1004 finds it.
+BlockSite FindModuleBlock(std::string_view text, const char* moduleName);
+
+// The module name a document path gives: the text after its last "\",
+// unless the only "\" is its first character.
+std::string ModuleNameOf(std::string_view documentPath);
+
+// ---- Reading a block back -------------------------------------------------------
 
 // One stored field of a block: the control it fills and its raw value, a
 // piece of the block text.
@@ -85,10 +122,20 @@ std::vector<StoredField> SplitModuleBlock(std::string_view block);
 // breaks rejoined, the user's breaks as "\r\n", the indent dropped.
 std::string StoredToFieldText(std::string_view value);
 
-// Fill dialog 1003 or 1004 from a block's text, which they consume.
-void ParseFunctionBlock(HostWindow dialog, std::string blockText);
-void ParseModuleBlock(HostWindow dialog, std::string blockText);
-// Converts one stored value and sets it as the text of control id.
-void ShowFieldText(HostWindow dialog, std::string_view value, int id);
+// A block's fields as its dialog shows them; a missing label leaves its
+// field empty.
+struct BlockFields {
+    std::string created;
+    std::string modified;
+    std::string texts[4];
+};
+BlockFields ReadBlockFields(BlockKind kind, std::string_view block);
+
+// ---- The dialogs --------------------------------------------------------------
+
+// Command 5: dialog 1003 for the function at the caret; -1.
+std::int32_t ShowFunctionCommentDialog(const AddInHost& host, const CurrentFunction& function);
+// Command 9: dialog 1004 for the module of that file name; -1.
+std::int32_t ShowModuleCommentDialog(const AddInHost& host, const char* moduleName);
 
 } // namespace kelpin

@@ -1,4 +1,5 @@
-// The function comment dialog (1003) and the module comment dialog (1004).
+// The function comment dialog (1003) and the module comment dialog (1004):
+// one dialog procedure, told apart by the kind of block it was opened on.
 //
 // Each looks for the block that already belongs to its function or module and
 // leaves it selected in the editor, so that OK replaces it; without one it
@@ -6,85 +7,57 @@
 // editor's selection back as it was when the dialog opened.
 #include <string>
 
-#include "addin/addin.h"
-#include "addin/commands.h"
 #include "comments/comments.h"
+#include "comments/kind.h"
+#include "comments/locate.h"
 #include "resources/resource.h"
 
 namespace kelpin {
 
 namespace {
 
-// What one open comment dialog keeps. Only one dialog is open at a time, but
-// each has its own, as each could be reached on its own.
-struct CommentDialogState {
+// The host's active editor, worked through its messages.
+struct HostBlockEditor {
+    HostWindow main;
     HostWindow editor;
-    HostSelection savedSelection;
-    std::string blockText; // the located block, until the parse consumes it
-    const void* source;    // the CurrentFunction or the HostDocumentInfo
+
+    void MoveCaret(std::int32_t position, unsigned flags) {
+        kelpin::MoveCaret(main, position, flags);
+    }
+    std::int32_t Find(unsigned flags, const char* text) {
+        return static_cast<std::int32_t>(PlatformSendMessage(
+            editor, HostMsgFindText, flags, reinterpret_cast<std::intptr_t>(text)));
+    }
+    void Select(std::int32_t start, std::int32_t end) { SetEditorSelection(editor, start, end); }
+    std::intptr_t SelectedText(std::size_t size, std::string* text) {
+        return EditorSelectedText(editor, size, text);
+    }
+    std::int32_t LineIndex(std::int32_t line) { return EditorLineIndex(editor, line); }
+    std::int32_t TextLength() {
+        return static_cast<std::int32_t>(PlatformSendMessage(editor, HostMsgGetTextLength, 0, 0));
+    }
+};
+static_assert(BlockEditor<HostBlockEditor>);
+
+// What one open comment dialog keeps, with the dialog as its param.
+struct CommentDialogRecord {
+    const BlockKindInfo& kind;
+    const char* name;                // the function's or module's name
+    const CurrentFunction* function; // the function's record; none for a module
+    HostWindow main;
+    HostWindow editor = 0;
+    HostSelection savedSelection{0, 0};
 };
 
-CommentDialogState functionDialog;
-CommentDialogState moduleDialog;
-
-void SetSelection(HostWindow editor, std::int32_t start, std::int32_t end) {
-    HostSelection selection{start, end};
-    PlatformSendMessage(editor, HostMsgSetSelection, 0,
-                        reinterpret_cast<std::intptr_t>(&selection));
+CommentDialogRecord& RecordOf(HostWindow dialog) {
+    return *reinterpret_cast<CommentDialogRecord*>(UiDialogParam(dialog));
 }
 
-std::int32_t LineIndex(HostWindow editor, std::int32_t line) {
-    return static_cast<std::int32_t>(
-        PlatformSendMessage(editor, HostMsgLineIndex, static_cast<std::uintptr_t>(line), 0));
-}
-
-// Whether the 0-based line of the editor starts, blanks and tabs aside, with
-// the opening brace: then the header stands on the line above.
-bool BraceStandsAlone(HostWindow editor, std::int32_t line) {
-    std::int32_t start = LineIndex(editor, line);
-    if (start < 0) return false;
-    std::int32_t end = LineIndex(editor, line + 1);
-    if (end < start)
-        end = static_cast<std::int32_t>(PlatformSendMessage(editor, HostMsgGetTextLength, 0, 0));
-    if (end <= start) return false;
-    SetSelection(editor, start, end);
-    std::string text(static_cast<std::size_t>(end - start) + 1, '\0');
-    if (PlatformSendMessage(editor, HostMsgGetSelectedText, text.size() - 1,
-                            reinterpret_cast<std::intptr_t>(text.data())) == 0)
-        return false;
-    std::size_t first = text.find_first_not_of(" \t");
-    return first != std::string::npos && text[first] == '{';
-}
-
-// The 0-based line where a function's block is looked for (upward from its
-// start) and inserted: the header's line when the brace stands alone below
-// it, else the brace's own line, which then is the header's last line. A
-// block inserted in front of the line above such a header would land inside
-// a comment ending there, or inside the previous function.
-std::int32_t FunctionBlockLine(HostWindow editor, std::int32_t startLine) {
-    if (startLine <= 0) return 0;
-    return BraceStandsAlone(editor, startLine) ? startLine - 1 : startLine;
-}
-
-std::intptr_t Close(HostWindow dialog, CommentDialogState& state) {
-    state.blockText.clear();
-    state.blockText.shrink_to_fit();
-    SetSelection(state.editor, state.savedSelection.start, state.savedSelection.end);
-    PlatformSendMessage(state.editor, HostMsgScrollCaret, 0, 0);
+std::intptr_t Close(HostWindow dialog, const CommentDialogRecord& record) {
+    SetEditorSelection(record.editor, record.savedSelection.start, record.savedSelection.end);
+    PlatformSendMessage(record.editor, HostMsgScrollCaret, 0, 0);
     UiEndDialog(dialog, -1);
     return 1;
-}
-
-// Opens the state on the active editor and saves its selection. False when
-// there is no editor to work on.
-bool Open(CommentDialogState& state, std::intptr_t param) {
-    state = CommentDialogState{};
-    state.source = reinterpret_cast<const void*>(param);
-    state.editor = ActiveEditor();
-    if (state.editor == 0) return false;
-    PlatformSendMessage(state.editor, HostMsgGetSelection, 0,
-                        reinterpret_cast<std::intptr_t>(&state.savedSelection));
-    return state.source != nullptr;
 }
 
 std::string ItemText(HostWindow dialog, int id) {
@@ -93,86 +66,90 @@ std::string ItemText(HostWindow dialog, int id) {
     return std::string(buffer, n);
 }
 
-void InitFunctionDialog(HostWindow dialog) {
-    CommentDialogState& state = functionDialog;
-    const auto& function = *static_cast<const CurrentFunction*>(state.source);
-    UiSetItemText(dialog, IDC_DECLARATION, function.declaration);
-    UiSetCaption(dialog, function.name);
-    std::int32_t line = FunctionBlockLine(state.editor, function.startLine);
-    if (LocateCommentBlock("Procedure", function.name, line, LocateByLine, &state.blockText) >= 0) {
-        ParseFunctionBlock(dialog, std::move(state.blockText));
-        state.blockText.clear();
-        return;
-    }
-    std::int32_t at = LineIndex(state.editor, line);
-    SetSelection(state.editor, at, at);
+void ShowFields(HostWindow dialog, const BlockKindInfo& kind, std::string_view block) {
+    for (const StoredField& field : kind.split(block))
+        UiSetItemText(dialog, field.control, StoredToFieldText(field.value).c_str());
 }
 
-void InitModuleDialog(HostWindow dialog) {
-    CommentDialogState& state = moduleDialog;
-    const auto& document = *static_cast<const HostDocumentInfo*>(state.source);
-    UiSetCaption(dialog, document.path);
-    if (LocateCommentBlock("Module", document.path, 0, LocateModule, &state.blockText) >= 0) {
-        ParseModuleBlock(dialog, std::move(state.blockText));
-        state.blockText.clear();
+// Fills the dialog from the block found, or leaves the insertion point where
+// a new block goes.
+void Initialise(HostWindow dialog, CommentDialogRecord& record) {
+    HostBlockEditor editor{record.main, record.editor};
+    if (record.function != nullptr)
+        UiSetItemText(dialog, IDC_DECLARATION, record.function->declaration);
+    UiSetCaption(dialog, record.name);
+    std::int32_t position =
+        record.function != nullptr ? FunctionBlockLine(editor, record.function->startLine) : 0;
+    std::string block;
+    if (LocateBlock(editor, record.kind.nameWord, record.name, position, record.kind.locateFlags,
+                    &block) >= 0) {
+        ShowFields(dialog, record.kind, block);
         return;
     }
-    SetSelection(state.editor, 0, 0);
+    std::int32_t at = (record.kind.locateFlags & LocateByLine) ? editor.LineIndex(position) : 0;
+    editor.Select(at, at);
 }
 
-void Replace(HostWindow editor, const std::string& block) {
-    PlatformSendMessage(editor, HostMsgReplaceSelection, 0,
+// OK: the new block replaces the selection, which is the old block or the
+// insertion point.
+void Replace(HostWindow dialog, const CommentDialogRecord& record) {
+    std::string texts[4];
+    for (int i = 0; i < 4; ++i)
+        texts[i] = ItemText(dialog, record.kind.textControls[i]);
+    std::string created = ItemText(dialog, IDC_CREATED);
+    std::string block =
+        BuildCommentBlock(record.function ? BlockKind::Function : BlockKind::Module, record.name,
+                          created, FormatBlockDate(), {texts[0], texts[1], texts[2], texts[3]});
+    PlatformSendMessage(record.editor, HostMsgReplaceSelection, 0,
                         reinterpret_cast<std::intptr_t>(block.c_str()));
+}
+
+std::intptr_t CommentDialog(HostWindow dialog, unsigned message, std::uintptr_t wParam,
+                            std::intptr_t lParam) {
+    switch (message) {
+    case UiMsgInitDialog: {
+        auto& record = *reinterpret_cast<CommentDialogRecord*>(lParam);
+        record.editor = ActiveEditor(record.main);
+        if (record.editor == 0) return Close(dialog, record);
+        PlatformSendMessage(record.editor, HostMsgGetSelection, 0,
+                            reinterpret_cast<std::intptr_t>(&record.savedSelection));
+        Initialise(dialog, record);
+        return 1;
+    }
+    case UiMsgSize: return 1;
+    case UiMsgCommand:
+        if (UiLowWord(wParam) == UiIdOk) {
+            Replace(dialog, RecordOf(dialog));
+            return Close(dialog, RecordOf(dialog));
+        }
+        if (UiLowWord(wParam) == UiIdCancel) return Close(dialog, RecordOf(dialog));
+        return 0;
+    default: return 0;
+    }
+}
+
+std::int32_t Show(const AddInHost& host, CommentDialogRecord& record) {
+    return static_cast<std::int32_t>(UiDialogBox(host.module, record.kind.templateId, host.main,
+                                                 CommentDialog,
+                                                 reinterpret_cast<std::intptr_t>(&record)));
 }
 
 } // namespace
 
-std::intptr_t FunctionCommentDialog(HostWindow dialog, unsigned message, std::uintptr_t wParam,
-                                    std::intptr_t lParam) {
-    CommentDialogState& state = functionDialog;
-    switch (message) {
-    case UiMsgInitDialog:
-        if (!Open(state, lParam)) return Close(dialog, state);
-        InitFunctionDialog(dialog);
-        return 1;
-    case UiMsgSize: return 1;
-    case UiMsgCommand:
-        if (UiLowWord(wParam) == UiIdOk) {
-            const auto& function = *static_cast<const CurrentFunction*>(state.source);
-            Replace(state.editor,
-                    BuildFunctionBlock(function.name, ItemText(dialog, IDC_CREATED),
-                                       ItemText(dialog, IDC_SYNOPSIS), ItemText(dialog, IDC_INPUT),
-                                       ItemText(dialog, IDC_OUTPUT), ItemText(dialog, IDC_ERRORS)));
-            return Close(dialog, state);
-        }
-        if (UiLowWord(wParam) == UiIdCancel) return Close(dialog, state);
-        return 0;
-    default: return 0;
-    }
+std::int32_t LocateCommentBlock(HostWindow main, const char* label, const char* name,
+                                std::int32_t position, unsigned flags, std::string* blockText) {
+    HostBlockEditor editor{main, ActiveEditor(main)};
+    return LocateBlock(editor, label, name, position, flags, blockText);
 }
 
-std::intptr_t ModuleCommentDialog(HostWindow dialog, unsigned message, std::uintptr_t wParam,
-                                  std::intptr_t lParam) {
-    CommentDialogState& state = moduleDialog;
-    switch (message) {
-    case UiMsgInitDialog:
-        if (!Open(state, lParam)) return Close(dialog, state);
-        InitModuleDialog(dialog);
-        return 1;
-    case UiMsgSize: return 1;
-    case UiMsgCommand:
-        if (UiLowWord(wParam) == UiIdOk) {
-            const auto& document = *static_cast<const HostDocumentInfo*>(state.source);
-            Replace(state.editor,
-                    BuildModuleBlock(document.path, ItemText(dialog, IDC_CREATED),
-                                     ItemText(dialog, IDC_AUTHOR), ItemText(dialog, IDC_PROJECT),
-                                     ItemText(dialog, IDC_STATUS), ItemText(dialog, IDC_ABSTRACT)));
-            return Close(dialog, state);
-        }
-        if (UiLowWord(wParam) == UiIdCancel) return Close(dialog, state);
-        return 0;
-    default: return 0;
-    }
+std::int32_t ShowFunctionCommentDialog(const AddInHost& host, const CurrentFunction& function) {
+    CommentDialogRecord record{KindInfo(BlockKind::Function), function.name, &function, host.main};
+    return Show(host, record);
+}
+
+std::int32_t ShowModuleCommentDialog(const AddInHost& host, const char* moduleName) {
+    CommentDialogRecord record{KindInfo(BlockKind::Module), moduleName, nullptr, host.main};
+    return Show(host, record);
 }
 
 } // namespace kelpin

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "comments/comments.h"
+#include "comments/kind.h"
 
 namespace kelpin {
 
@@ -133,29 +134,22 @@ void WrapFieldText(std::string& block, std::string_view field) {
     }
 }
 
-namespace {
-
-struct Piece {
-    const char* label; // the line break(s) and label before the value
-    std::string_view text;
-};
-
-std::string BuildBlock(const char* nameLabel, std::string_view name, std::string_view created,
-                       const Piece (&fields)[4]) {
-    std::string now = FormatBlockDate(); // one reading for both dates
+std::string BuildCommentBlock(BlockKind kind, std::string_view name, std::string_view created,
+                              std::string_view now, const std::string_view (&texts)[4]) {
+    const BlockKindInfo& info = KindInfo(kind);
     std::string block;
     block.reserve(512);
     block += BlockHeaderLine;
     block += '\n';
-    block += nameLabel;
+    block += info.nameLabel;
     block += name;
     block += "\n Created  : ";
-    block += created.empty() ? std::string_view(now) : created;
+    block += created.empty() ? now : created;
     block += "\n Modified : ";
     block += now;
-    for (const Piece& field : fields) {
-        block += field.label;
-        WrapFieldText(block, field.text);
+    for (int i = 0; i < 4; ++i) {
+        block += info.fieldLabels[i];
+        WrapFieldText(block, texts[i]);
     }
     block += '\n';
     block += BlockClosingLine;
@@ -163,26 +157,18 @@ std::string BuildBlock(const char* nameLabel, std::string_view name, std::string
     return block;
 }
 
-} // namespace
-
 std::string BuildFunctionBlock(std::string_view name, std::string_view created,
                                std::string_view synopsis, std::string_view input,
                                std::string_view output, std::string_view errors) {
-    return BuildBlock(" Procedure: ", name, created,
-                      {{"\n\n Synopsys : ", synopsis},
-                       {"\n Input    : ", input},
-                       {"\n Output   : ", output},
-                       {"\n Errors   : ", errors}});
+    return BuildCommentBlock(BlockKind::Function, name, created, FormatBlockDate(),
+                             {synopsis, input, output, errors});
 }
 
 std::string BuildModuleBlock(std::string_view name, std::string_view created,
                              std::string_view author, std::string_view project,
                              std::string_view status, std::string_view abstract) {
-    return BuildBlock(" Module   : ", name, created,
-                      {{"\n\n Author   : ", author},
-                       {"\n Project  : ", project},
-                       {"\n Status   : ", status},
-                       {"\n Abstract : ", abstract}});
+    return BuildCommentBlock(BlockKind::Module, name, created, FormatBlockDate(),
+                             {author, project, status, abstract});
 }
 
 } // namespace kelpin

@@ -1,11 +1,14 @@
-// Finding the block of a function or module in the active editor. Only host
-// messages are used: the host's own text search finds the markers, and the
-// block is read back as the editor's selection.
-#include <cstring>
-#include <vector>
+// Finding the block of a function or module. The search (comments/locate.h)
+// runs on the host's editor in the dialogs; here it runs on a text whose
+// selection is kept the way an edit control keeps its own.
+#include "comments/locate.h"
 
-#include "addin/addin.h"
-#include "comments/comments.h"
+#include <algorithm>
+#include <cstring>
+
+#include "comments/kind.h"
+#include "host/editor_text.h"
+#include "scanner/chars.h"
 
 namespace kelpin {
 
@@ -14,42 +17,54 @@ namespace {
 // The name line examines at most this many characters after the label.
 constexpr std::size_t NameValueLimit = 4096;
 
-bool IsSpace(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
-
 std::string WithoutSpaces(std::string_view text) {
     std::string out;
     for (char c : text)
-        if (!IsSpace(c)) out += c;
+        if (!IsWhitespace(c)) out += c;
     return out;
 }
 
-std::int32_t Find(HostWindow editor, unsigned flags, const char* marker) {
-    return static_cast<std::int32_t>(PlatformSendMessage(editor, HostMsgFindText, flags,
-                                                         reinterpret_cast<std::intptr_t>(marker)));
+// A text and its selection, answering as the host's source editor does.
+struct TextBlockEditor {
+    std::string_view text;
+    HostSelection selection;
+
+    std::int32_t Low() const { return std::min(selection.start, selection.end); }
+    std::int32_t High() const { return std::max(selection.start, selection.end); }
+
+    void MoveCaret(std::int32_t position, unsigned flags) {
+        if (flags & MoveCaretLine) position = LineIndex(position);
+        Select(position, position);
+    }
+    std::int32_t Find(unsigned flags, const char* needle) {
+        return FindInText(text, needle, (flags & HostFindDown) ? High() : Low(), flags);
+    }
+    void Select(std::int32_t start, std::int32_t end) {
+        selection = {ClampToText(start, text), ClampToText(end, text)};
+    }
+    std::intptr_t SelectedText(std::size_t size, std::string* out) {
+        std::string_view selected =
+            text.substr(static_cast<std::size_t>(Low()), static_cast<std::size_t>(High() - Low()));
+        selected = selected.substr(0, std::min(selected.size(), size - 1));
+        out->assign(selected.substr(0, std::min(selected.find('\0'), selected.size())));
+        return static_cast<std::intptr_t>(selected.size());
+    }
+    std::int32_t LineIndex(std::int32_t line) {
+        // As an edit control does, line -1 means the caret's line.
+        if (line == -1) line = LineOfPosition(text, selection.start);
+        return LineIndexOf(text, line);
+    }
+    std::int32_t TextLength() { return static_cast<std::int32_t>(text.size()); }
+};
+static_assert(BlockEditor<TextBlockEditor>);
+
+BlockSite SiteOf(const TextBlockEditor& editor, std::int32_t found, std::string block) {
+    return {found >= 0, editor.Low(), editor.High(), std::move(block)};
 }
 
-void Select(HostWindow editor, std::int32_t start, std::int32_t end) {
-    HostSelection selection{start, end};
-    PlatformSendMessage(editor, HostMsgSetSelection, 0,
-                        reinterpret_cast<std::intptr_t>(&selection));
-}
+} // namespace
 
-// The selected text, up to its first NUL. The buffer is the smallest multiple
-// of 4096 bytes that holds the selection and 3 more.
-std::string SelectedText(HostWindow editor, std::int32_t length) {
-    std::size_t size = (static_cast<std::size_t>(length) + 4098) & ~static_cast<std::size_t>(4095);
-    std::vector<char> buffer(size, '\0');
-    if (PlatformSendMessage(editor, HostMsgGetSelectedText, size - 1,
-                            reinterpret_cast<std::intptr_t>(buffer.data())) == 0)
-        return {};
-    return std::string(buffer.data(), strnlen(buffer.data(), size));
-}
-
-// The block belongs to name when the rest of its name line, all whitespace
-// taken out, is exactly a colon and the name (whitespace taken out too).
-bool NameMatches(std::string_view block, const char* label, const char* name) {
+bool BlockNameMatches(std::string_view block, const char* label, const char* name) {
     std::size_t at = block.find(label);
     if (at == std::string_view::npos) return false;
     std::string_view line = block.substr(at + std::strlen(label), NameValueLimit);
@@ -59,43 +74,44 @@ bool NameMatches(std::string_view block, const char* label, const char* name) {
            value.compare(1, std::string::npos, WithoutSpaces(name)) == 0;
 }
 
-} // namespace
+std::int32_t LocateCommentBlockInText(std::string_view text, HostSelection* selection,
+                                      const char* label, const char* name, std::int32_t position,
+                                      unsigned flags, std::string* blockText) {
+    TextBlockEditor editor{text, *selection};
+    std::int32_t found = LocateBlock(editor, label, name, position, flags, blockText);
+    *selection = editor.selection;
+    return found;
+}
 
-std::int32_t LocateCommentBlock(const char* label, const char* name, std::int32_t position,
-                                unsigned flags, std::string* blockText) {
-    blockText->clear();
-    bool module = (flags & LocateModule) != 0;
-    MoveCaret(position, MoveCaretScroll | ((flags & LocateByLine) ? MoveCaretLine : 0u));
-    HostWindow editor = ActiveEditor();
+BlockSite FindFunctionBlock(std::string_view text, const CurrentFunction& function) {
+    const BlockKindInfo& kind = KindInfo(BlockKind::Function);
+    TextBlockEditor editor{text, {0, 0}};
+    std::int32_t line = FunctionBlockLine(editor, function.startLine);
+    std::string block;
+    std::int32_t found =
+        LocateBlock(editor, kind.nameWord, function.name, line, kind.locateFlags, &block);
+    if (found < 0) {
+        std::int32_t at = editor.LineIndex(line);
+        editor.Select(at, at);
+    }
+    return SiteOf(editor, found, std::move(block));
+}
 
-    std::int32_t endMarker = Find(
-        editor, module ? (HostFindMatchCase | HostFindDown) : HostFindMatchCase, BlockEndMarker);
-    if (endMarker < 0) return -1;
-    std::int32_t afterMarker = endMarker + static_cast<std::int32_t>(BlockMarkerLength);
-    if (module) MoveCaret(afterMarker, MoveCaretScroll);
+BlockSite FindModuleBlock(std::string_view text, const char* moduleName) {
+    const BlockKindInfo& kind = KindInfo(BlockKind::Module);
+    TextBlockEditor editor{text, {0, 0}};
+    std::string block;
+    std::int32_t found =
+        LocateBlock(editor, kind.nameWord, moduleName, 0, kind.locateFlags, &block);
+    if (found < 0) editor.Select(0, 0);
+    return SiteOf(editor, found, std::move(block));
+}
 
-    std::int32_t start = Find(editor, HostFindMatchCase, BlockStartMarker);
-    // A start marker below the end marker belongs to a block whose end was
-    // deleted by hand: there is no block to take.
-    if (start < 0 || start > endMarker) return -1;
-
-    // The block takes the line break after its end marker (a line feed, or a
-    // carriage return and line feed) and nothing else: what a hand edit put
-    // right after the marker is not part of the block and must survive OK.
-    Select(editor, start, afterMarker + 2);
-    std::string text = SelectedText(editor, afterMarker + 2 - start);
-    std::size_t end = static_cast<std::size_t>(afterMarker - start);
-    if (text.size() < end) return -1; // a NUL inside: not a block this reader can take
-    if (text.compare(end, 1, "\n") == 0)
-        end += 1;
-    else if (text.compare(end, 2, "\r\n") == 0)
-        end += 2;
-    text.resize(end);
-    Select(editor, start, start + static_cast<std::int32_t>(end));
-
-    if (!NameMatches(text, label, name)) return -1;
-    *blockText = std::move(text);
-    return start;
+std::string ModuleNameOf(std::string_view documentPath) {
+    if (documentPath.empty()) return {};
+    std::size_t last = documentPath.rfind('\\');
+    if (last == std::string_view::npos || last == 0) return std::string(documentPath);
+    return std::string(documentPath.substr(last + 1));
 }
 
 } // namespace kelpin

@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "comments/comments.h"
+#include "comments/kind.h"
 #include "resources/resource.h"
 
 namespace kelpin {
@@ -151,18 +152,17 @@ std::string StoredToFieldText(std::string_view value) {
     return text;
 }
 
-void ShowFieldText(HostWindow dialog, std::string_view value, int id) {
-    UiSetItemText(dialog, id, StoredToFieldText(value).c_str());
-}
-
-void ParseFunctionBlock(HostWindow dialog, std::string blockText) {
-    for (const StoredField& field : SplitFunctionBlock(blockText))
-        ShowFieldText(dialog, field.value, field.control);
-}
-
-void ParseModuleBlock(HostWindow dialog, std::string blockText) {
-    for (const StoredField& field : SplitModuleBlock(blockText))
-        ShowFieldText(dialog, field.value, field.control);
+BlockFields ReadBlockFields(BlockKind kind, std::string_view block) {
+    const BlockKindInfo& info = KindInfo(kind);
+    BlockFields fields;
+    for (const StoredField& field : info.split(block)) {
+        std::string text = StoredToFieldText(field.value);
+        if (field.control == IDC_CREATED) fields.created = std::move(text);
+        if (field.control == IDC_MODIFIED) fields.modified = std::move(text);
+        for (int i = 0; i < 4; ++i)
+            if (field.control == info.textControls[i]) fields.texts[i] = std::move(text);
+    }
+    return fields;
 }
 
 } // namespace kelpin

@@ -1,14 +1,25 @@
-// Function navigation: the prototype listing (dialog 1001), the dialog of the
-// function at the caret (dialog 1002) and the search for the selected text.
-// The dialog procedures and the command are declared in addin/commands.h;
-// these are the pieces they are built from.
+// Function navigation: the prototype listing (command 1, dialog 1001), the
+// dialog of the function at the caret (command 3, dialog 1002) and the search
+// for the selected text (command 7).
 #pragma once
 
+#include <cstdint>
 #include <string>
 
-#include "platform/platform.h"
+#include "addin/editor.h"
+#include "scanner/lookup.h"
 
 namespace kelpin {
+
+// Command 1: dialog 1001 over the main window, showing the active editor's
+// prototype listing; the dialog's result.
+std::int32_t ShowPrototypeDialog(const AddInHost& host);
+// Command 3: dialog 1002 on the function at the caret. Its result is the
+// 1-based line to go to, or 0 or -1 for none.
+std::int32_t ShowFunctionDialog(const AddInHost& host, const CurrentFunction& function);
+// Command 7: selects the next occurrence of the selected text; 1 when it
+// selected one, else 0.
+std::int32_t FindElementUsage(HostWindow main);
 
 // The size of the save file name buffer, announced to the save chooser.
 inline constexpr unsigned HeaderFileNameSize = 260;

@@ -1,10 +1,9 @@
 // The prototype listing: a header text for the active source file, built from
 // what the scanner reports, shown in dialog 1001 and saved as the user asks.
 #include <cstring>
+#include <memory>
 #include <string>
 
-#include "addin/addin.h"
-#include "addin/commands.h"
 #include "navigation/navigation.h"
 #include "resources/resource.h"
 #include "scanner/scanner.h"
@@ -22,24 +21,24 @@ void ListPrototype(std::int32_t, const char* declaration, void* context) {
 }
 
 // The document's path as the host gives it; empty when it gives none.
-std::string DocumentPath() {
+std::string DocumentPath(HostWindow main) {
     HostDocumentInfo info;
     std::memset(&info, 0, sizeof info);
     info.size = HostDocumentInfoSize;
     // The reply is not examined: a request that fails leaves the path empty,
     // and the guard is then named "foo".
-    PlatformSendMessage(ActiveEditor(), HostMsgGetDocumentInfo, 0,
+    PlatformSendMessage(ActiveEditor(main), HostMsgGetDocumentInfo, 0,
                         reinterpret_cast<std::intptr_t>(&info));
     info.path[sizeof info.path - 1] = '\0';
     return info.path;
 }
 
-void FillListing(HostWindow dialog) {
-    addInState.prototypeDialog = dialog;
-    char* text = FetchEditorText();
+// The dialog takes its own copy of the editor's text.
+void FillListing(HostWindow dialog, const AddInHost& host) {
+    std::unique_ptr<char[]> text = FetchEditorText(host.main);
     if (text == nullptr) return;
-    std::string listing = PrototypeListing(text, DocumentPath().c_str());
-    delete[] text;
+    std::string listing = PrototypeListing(text.get(), DocumentPath(host.main).c_str());
+    text.reset();
     // The whole text goes in at once: an edit control fed piece by piece
     // slows down with every piece on a file of thousands of functions.
     UiSetItemText(dialog, IDC_PROTOTYPE_TEXT, listing.c_str());
@@ -77,8 +76,7 @@ std::string PrototypeListing(const char* text, const char* documentPath) {
 
 int ChooseHeaderFile(HostWindow owner, char* fileName) {
     static const char filter[] = "Include file (.h)\0*.h\0File (*.*)\0*.*\0";
-    // OFN_EXPLORER | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT
-    FileChooser chooser{owner, filter, "h", 0x80806, fileName, HeaderFileNameSize};
+    FileChooser chooser{owner, filter, "h", UiChooserStandard, fileName, HeaderFileNameSize};
     return UiChooseSaveFile(chooser);
 }
 
@@ -97,10 +95,14 @@ int SaveEditText(HostWindow dialog, int id, const char* fileName) {
     return FileWriteAll(fileName, text) ? 1 : 0;
 }
 
+namespace {
+
 std::intptr_t FunctionsDialog(HostWindow dialog, unsigned message, std::uintptr_t wParam,
-                              std::intptr_t) {
+                              std::intptr_t lParam) {
     switch (message) {
-    case UiMsgInitDialog: FillListing(dialog); return 1;
+    case UiMsgInitDialog:
+        FillListing(dialog, *reinterpret_cast<const AddInHost*>(lParam));
+        return 1;
     case UiMsgCommand:
         switch (UiLowWord(wParam)) {
         case IDC_SAVE_AS: SaveAs(dialog); return 1;
@@ -111,6 +113,14 @@ std::intptr_t FunctionsDialog(HostWindow dialog, unsigned message, std::uintptr_
     case UiMsgSize: return 1;
     default: return 0;
     }
+}
+
+} // namespace
+
+std::int32_t ShowPrototypeDialog(const AddInHost& host) {
+    return static_cast<std::int32_t>(UiDialogBox(host.module, IDD_FUNCTIONS, host.main,
+                                                 FunctionsDialog,
+                                                 reinterpret_cast<std::intptr_t>(&host)));
 }
 
 } // namespace kelpin

@@ -97,6 +97,17 @@ enum : unsigned {
 // A message box; returns the button pressed (1 for OK).
 int UiMessageBox(HostWindow owner, const char* text, const char* caption, unsigned flags);
 
+// Flags of the file choosers: the Win32 OFN_ bits the add-in uses.
+enum : unsigned {
+    UiChooserOverwritePrompt = 0x00002,
+    UiChooserHideReadOnly = 0x00004,
+    UiChooserPathMustExist = 0x00800,
+    UiChooserExplorer = 0x80000,
+};
+// What both of the add-in's choosers ask for.
+inline constexpr unsigned UiChooserStandard =
+    UiChooserExplorer | UiChooserPathMustExist | UiChooserHideReadOnly | UiChooserOverwritePrompt;
+
 // The common open and save file choosers. filter is a list of NUL-terminated
 // texts ended by an empty one (text, pattern, text, pattern, ...). file is the
 // caller's buffer; fileCapacity is the size announced to the chooser. Returns

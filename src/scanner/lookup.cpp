@@ -3,26 +3,24 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string>
 
-#include "addin/addin.h"
+#include "scanner/chars.h"
 #include "scanner/scanner.h"
 
 namespace kelpin {
 
 namespace {
 
-// The whole declaration of the function kept by the begin handler: the record
-// holds only its first 511 characters, while the name is looked for in all of
-// it, so a "(" further on is still found.
-char fullDeclaration[4096];
-
-bool IsBlank(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
-
-bool IsIdentifierChar(char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
-}
+// What one lookup keeps while the scan runs.
+struct Lookup {
+    std::int32_t caretLine;
+    CurrentFunction found;
+    // The whole declaration of the function kept: the record holds only its
+    // first 511 characters, while the name is looked for in all of it, so a
+    // "(" further on is still found.
+    std::string fullDeclaration;
+};
 
 // Copies at most size - 1 characters and a zero byte.
 void CopyCut(char* to, std::size_t size, std::string_view from) {
@@ -31,10 +29,38 @@ void CopyCut(char* to, std::size_t size, std::string_view from) {
     to[n] = '\0';
 }
 
-void Forget() {
-    std::memset(addInState.currentFunction.declaration, 0,
-                sizeof addInState.currentFunction.declaration);
-    fullDeclaration[0] = '\0';
+void Forget(Lookup& lookup) {
+    std::memset(lookup.found.declaration, 0, sizeof lookup.found.declaration);
+    lookup.fullDeclaration.clear();
+}
+
+// The begin handler keeps the last function starting at or above the caret
+// line; one starting below it means the caret is in no function.
+void NoteFunctionBegin(std::int32_t line, const char* declaration, void* context) {
+    Lookup& lookup = *static_cast<Lookup*>(context);
+    CurrentFunction& f = lookup.found;
+    if (line <= lookup.caretLine) {
+        f.startLine = line;
+        // Until its closing brace is met, the body has no end.
+        f.endLine = 0;
+        CopyCut(f.declaration, sizeof f.declaration, declaration);
+        lookup.fullDeclaration = declaration;
+    } else {
+        f.startLine = 0;
+        Forget(lookup);
+    }
+}
+
+// The end handler stops the scan at the first function ending below the
+// caret line.
+int NoteFunctionEnd(std::int32_t line, void* context) {
+    Lookup& lookup = *static_cast<Lookup*>(context);
+    if (line > lookup.caretLine) {
+        lookup.found.endLine = line;
+        return 0;
+    }
+    Forget(lookup);
+    return 1;
 }
 
 } // namespace
@@ -44,7 +70,7 @@ std::string_view FunctionNameOf(std::string_view declaration) {
     if (open == std::string_view::npos) return declaration;
     if (open == 0) return {};
     std::size_t last = open - 1;
-    while (last > 0 && IsBlank(declaration[last]))
+    while (last > 0 && IsWhitespace(declaration[last]))
         --last;
     if (!IsIdentifierChar(declaration[last])) return {};
     std::size_t first = last;
@@ -53,39 +79,14 @@ std::string_view FunctionNameOf(std::string_view declaration) {
     return declaration.substr(first, last - first + 1);
 }
 
-void NoteFunctionBegin(std::int32_t line, const char* declaration, void*) {
-    CurrentFunction& f = addInState.currentFunction;
-    if (line <= addInState.caretLine) {
-        f.startLine = line;
-        // Until its closing brace is met, the body has no end.
-        f.endLine = 0;
-        CopyCut(f.declaration, sizeof f.declaration, declaration);
-        CopyCut(fullDeclaration, sizeof fullDeclaration, declaration);
-    } else {
-        f.startLine = 0;
-        Forget();
-    }
-}
-
-int NoteFunctionEnd(std::int32_t line, void*) {
-    if (line > addInState.caretLine) {
-        addInState.currentFunction.endLine = line;
-        return 0;
-    }
-    Forget();
-    return 1;
-}
-
-void ExtractFunctionName() {
-    CurrentFunction& f = addInState.currentFunction;
-    std::string_view full = f.declaration[0] != '\0' ? fullDeclaration : "";
+CurrentFunction FindCurrentFunction(const char* text, std::int32_t caretLine) {
+    Lookup lookup{caretLine, {}, {}};
+    ScanFunctions(text, NoteFunctionBegin, NoteFunctionEnd, &lookup);
+    CurrentFunction& f = lookup.found;
+    std::string_view full;
+    if (f.declaration[0] != '\0') full = lookup.fullDeclaration;
     CopyCut(f.name, sizeof f.name, FunctionNameOf(full));
-}
-
-void FindCurrentFunction(const char* text) {
-    fullDeclaration[0] = '\0';
-    ScanFunctions(text, NoteFunctionBegin, NoteFunctionEnd, nullptr);
-    ExtractFunctionName();
+    return f;
 }
 
 } // namespace kelpin

@@ -14,20 +14,12 @@ struct CurrentFunction {
     std::int32_t endLine;   // 1-based line of the body's closing brace
 };
 
-// Scans text for the function whose body holds addInState.caretLine and fills
-// addInState.currentFunction; its declaration stays empty when there is none.
-// A body that never closes before the end of the text holds every line after
-// its start; endLine is then 0.
-void FindCurrentFunction(const char* text);
-
-// The scanner's handlers for the lookup. The begin handler keeps the last
-// function starting at or above the caret line; the end handler stops the
-// scan at the first function ending below it.
-void NoteFunctionBegin(std::int32_t line, const char* declaration, void* context);
-int NoteFunctionEnd(std::int32_t line, void* context);
-
-// Fills the record's name from the declaration the begin handler kept.
-void ExtractFunctionName();
+// Scans text for the function whose body holds the 1-based caretLine: the
+// last function starting at or above it, as long as it has not ended above
+// it. Its declaration stays empty when there is none. A body that never
+// closes before the end of the text holds every line after its start;
+// endLine is then 0. Reentrant: everything lives in the call.
+CurrentFunction FindCurrentFunction(const char* text, std::int32_t caretLine);
 
 // The name in a declaration: the identifier right before its first "(",
 // blanks between them passed over. No "(": the whole declaration. Empty when

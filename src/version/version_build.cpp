@@ -4,8 +4,6 @@
 #include <cstring>
 #include <string>
 
-#include "addin/addin.h"
-#include "addin/commands.h"
 #include "version/version.h"
 
 namespace kelpin {
@@ -17,52 +15,78 @@ constexpr int OutputLineSize = 2048;
 // The path offered to the project must fit 260 bytes with its NUL.
 constexpr std::size_t ProjectPathMax = 259;
 
-void Output(const char* text) {
-    PlatformSendMessage(addInState.mainWindow, HostMsgOutput, 0,
-                        reinterpret_cast<std::intptr_t>(text));
+struct Emitter {
+    VersionLineSink sink;
+    void* context;
+
+    void Line(const char* text) const { sink(text, context); }
+    void ModuleLine(const char* format, const char* name) const {
+        char line[OutputLineSize];
+        std::snprintf(line, sizeof line, format, name);
+        Line(line);
+    }
+};
+
+VersionStepResult Update(const char* name, const Emitter& out) {
+    VersionStepResult result{VersionOk, false};
+    out.Line(nullptr);
+    out.ModuleLine("Creating version source file \"%s.c\"", name);
+
+    // A missing source file is created with the placeholder numbers and read
+    // like any other.
+    std::string source;
+    if (!ReadVersionFile(name, VersionFile::Source, &source)) {
+        if (!WriteVersionFile(name, VersionFile::Source, PlaceholderSourceText(name)))
+            return {VersionCannotCreate, false};
+        result.created = true;
+        if (!ReadVersionFile(name, VersionFile::Source, &source))
+            return {VersionCannotCreate, true};
+    }
+    VersionNumbers numbers{};
+    if (int read = ReadVersionNumbers(source, &numbers); read != VersionOk)
+        return {read, result.created};
+    // On overflow nothing is written: the source keeps its old numbers.
+    if (IncrementVersion(&numbers) != VersionOk) return {VersionOverflow, result.created};
+    if (!WriteVersionFile(name, VersionFile::Source, VersionSourceText(name, numbers)))
+        return {VersionCannotCreate, result.created};
+
+    // An existing header is never rewritten, whatever it holds; one that
+    // cannot be made fails before it is announced.
+    std::string header;
+    if (!ReadVersionFile(name, VersionFile::Header, &header)) {
+        if (!CanWriteVersionFile(name, VersionFile::Header))
+            return {VersionCannotCreate, result.created};
+        out.ModuleLine("Creating version header file \"%s.h\"", name);
+        if (!WriteVersionFile(name, VersionFile::Header, VersionHeaderText(name)))
+            return {VersionCannotCreate, result.created};
+    }
+
+    // The add-in's own build time and date, time first: not the project's.
+    char line[OutputLineSize];
+    std::snprintf(line, sizeof line,
+                  "VersionString[] = \"Ver %02d.%02d.%02d.%02d - Build %04d\"; - %s, %s",
+                  numbers.components[0], numbers.components[1], numbers.components[2],
+                  numbers.components[3], numbers.build, AddInBuildTime, AddInBuildDate);
+    out.Line(line);
+    return result;
 }
 
-void OutputModuleLine(const char* format, const char* name) {
-    char line[OutputLineSize];
-    std::snprintf(line, sizeof line, format, name);
-    Output(line);
+void PaneLine(const char* line, void* context) {
+    OutputLine(*static_cast<const HostWindow*>(context), line);
 }
 
 } // namespace
 
-const char* VersionErrorMessage(int code) {
-    switch (code) {
-    case VersionCannotCreate: return "Cannot create output file!";
-    case VersionBadFormat: return "Wrong internal format!";
-    // The message as users have always seen it, misspelling and all.
-    case VersionOverflow: return "Exeeded maximum versioning";
-    case VersionEndOfFile: return "Unexpected EOF or read error";
-    case VersionLineTooLong: return "Error: File line too long";
-    default: return "";
-    }
+VersionStepResult UpdateVersionModule(const char* name, VersionLineSink sink, void* context) {
+    // Builds run in parallel (another IDE, a script, make -j): the module is
+    // read, incremented and rewritten by one of them at a time, so that every
+    // build counts.
+    FolderLockScope lock(VersionFilePath(name, VersionFile::Source).c_str());
+    return Update(name, Emitter{sink, context});
 }
 
 void ShowVersionError(HostWindow owner, int code) {
     UiMessageBox(owner, VersionErrorMessage(code), "TALLIX ERROR", UiBoxIconError);
-}
-
-int IncrementVersion(std::int32_t components[4], std::int32_t* build) {
-    // Compared before adding, so that no number ever overflows: a build number
-    // of 9999 or more restarts at 1 (not 0) and carries into the last
-    // component, and so on up to the first.
-    if (*build < VersionBuildMax) {
-        ++*build;
-        return VersionOk;
-    }
-    *build = 1;
-    for (int k = 3; k >= 0; --k) {
-        if (components[k] < VersionComponentMax) {
-            ++components[k];
-            return VersionOk;
-        }
-        if (k > 0) components[k] = 0;
-    }
-    return VersionOverflow;
 }
 
 std::intptr_t AskVersionSymbol(HostWindow window, char* buffer) {
@@ -76,66 +100,7 @@ std::intptr_t AskVersionSymbol(HostWindow window, char* buffer) {
 }
 
 int GetVersionModuleName(HostWindow window, char* buffer) {
-    if (!(addInState.options & OptVersioning)) return 0;
     return AskVersionSymbol(window, buffer) != 0 && buffer[0] != '\0' ? 1 : 0;
-}
-
-int UpdateVersionModule(HostWindow window, const char* name) {
-    PlatformSendMessage(addInState.mainWindow, HostMsgOutput, 0, 0);
-    OutputModuleLine("Creating version source file \"%s.c\"", name);
-
-    // A missing source file is created with the placeholder numbers and read
-    // like any other.
-    std::optional<VersionStream> source =
-        OpenVersionFile(name, VersionFileSource | VersionFileCreate | VersionFilePlaceholder);
-    if (!source) {
-        ShowVersionError(window, VersionCannotCreate);
-        return 0;
-    }
-    std::int32_t components[4] = {0, 0, 0, 0};
-    std::int32_t build = 0;
-    int result = ReadVersionNumbers(*source, components, &build);
-    CloseVersionFile(*source);
-    if (result != VersionOk) {
-        ShowVersionError(window, result);
-        return 0;
-    }
-    // On overflow nothing is written: the source keeps its old numbers.
-    if (IncrementVersion(components, &build) != VersionOk) {
-        ShowVersionError(window, VersionOverflow);
-        return 0;
-    }
-
-    VersionStream stream;
-    if (CreateVersionFile(name, VersionFileSource | VersionFileKeepOpen, &stream) == 0 ||
-        WriteVersionNumbers(stream, components, build) == 0) {
-        ShowVersionError(window, VersionCannotCreate);
-        return 0;
-    }
-
-    // An existing header is never rewritten, whatever it holds.
-    if (std::optional<VersionStream> header = OpenVersionFile(name, 0)) {
-        CloseVersionFile(*header);
-    } else {
-        if (CreateVersionFile(name, VersionFileKeepOpen, &stream) == 0) {
-            ShowVersionError(window, VersionCannotCreate);
-            return 0;
-        }
-        OutputModuleLine("Creating version header file \"%s.h\"", name);
-        if (WriteVersionHeader(stream, name) == 0) {
-            ShowVersionError(window, VersionCannotCreate);
-            return 0;
-        }
-    }
-
-    // The add-in's own build time and date, time first: not the project's.
-    char line[OutputLineSize];
-    std::snprintf(line, sizeof line,
-                  "VersionString[] = \"Ver %02d.%02d.%02d.%02d - Build %04d\"; - %s, %s",
-                  components[0], components[1], components[2], components[3], build, AddInBuildTime,
-                  AddInBuildDate);
-    Output(line);
-    return 1;
 }
 
 int AddVersionModuleToProject(HostWindow window, const char* name) {
@@ -152,21 +117,16 @@ int AddVersionModuleToProject(HostWindow window, const char* name) {
     return 0;
 }
 
-void StampVersionOnBuild(HostWindow window, char* buffer) {
-    if (GetVersionModuleName(window, buffer) == 0) return;
-    {
-        // Builds run in parallel (another IDE, a script, make -j): the module
-        // is read, incremented and rewritten by one of them at a time, so
-        // that every build counts.
-        FolderLockScope lock((std::string(buffer) + ".c").c_str());
-        UpdateVersionModule(window, buffer);
-    }
+void StampVersionOnBuild(const AddInHost& host, HostWindow project) {
+    char name[HostSymbolBufferSize];
+    if (GetVersionModuleName(project, name) == 0) return;
+    HostWindow main = host.main;
+    VersionStepResult step = UpdateVersionModule(name, PaneLine, &main);
+    // Build-time errors are shown over the build event's window.
+    if (step.error != VersionOk) ShowVersionError(project, step.error);
     // Also after an error, once the module was created: it is offered to the
     // project exactly once.
-    if (addInState.versionModuleCreated) {
-        AddVersionModuleToProject(window, buffer);
-        addInState.versionModuleCreated = 0;
-    }
+    if (step.created) AddVersionModuleToProject(project, name);
 }
 
 } // namespace kelpin

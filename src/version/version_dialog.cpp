@@ -2,14 +2,11 @@
 #include <climits>
 #include <cstdio>
 
-#include "addin/addin.h"
-#include "addin/commands.h"
 #include "resources/resource.h"
+#include "scanner/chars.h"
 #include "version/version.h"
 
 namespace kelpin {
-
-char versionModuleName[1024];
 
 namespace {
 
@@ -27,8 +24,15 @@ constexpr VersionField Fields[5] = {
     {IDC_VERSION_BUILD, VersionBuildMax},
 };
 
-bool IsBlank(char c) {
-    return c == ' ' || (c >= '\t' && c <= '\r');
+// What the open dialog keeps, with the dialog as its param: the module name
+// it was opened with, read again by its OK.
+struct VersionDialogRecord {
+    AddInHost host;
+    char moduleName[1024];
+};
+
+VersionDialogRecord& RecordOf(HostWindow dialog) {
+    return *reinterpret_cast<VersionDialogRecord*>(UiDialogParam(dialog));
 }
 
 std::int32_t FieldValue(HostWindow dialog, int id) {
@@ -43,46 +47,28 @@ void SetFieldValue(HostWindow dialog, int id, std::int32_t value) {
     UiSetItemText(dialog, id, text);
 }
 
-std::intptr_t InitDialog(HostWindow dialog, const char* name) {
-    std::snprintf(versionModuleName, sizeof versionModuleName, "%s", name);
-    std::optional<VersionStream> source = OpenVersionFile(versionModuleName, VersionFileSource);
-    if (!source) {
-        UiMessageBox(addInState.mainWindow, "The file doesn't exist.\nCompile project before!",
-                     versionModuleName, UiBoxIconInformation);
+std::intptr_t InitDialog(HostWindow dialog, const VersionDialogRecord& record) {
+    VersionNumbers numbers{};
+    if (int result = LoadVersionNumbers(record.moduleName, &numbers); result != VersionOk) {
+        bool missing = result == VersionCannotCreate;
+        UiMessageBox(record.host.main, missing ? VersionMissingMessage : VersionUnreadableMessage,
+                     record.moduleName, missing ? UiBoxIconInformation : UiBoxIconError);
         UiEndDialog(dialog, -1);
         return 1;
     }
-    std::int32_t components[4] = {0, 0, 0, 0};
-    std::int32_t build = 0;
-    int result = ReadVersionNumbers(*source, components, &build);
-    CloseVersionFile(*source);
-    if (result != VersionOk) {
-        UiMessageBox(addInState.mainWindow,
-                     "Can't read version data.\nMaybe file format is uncorrect!", versionModuleName,
-                     UiBoxIconError);
-        UiEndDialog(dialog, -1);
-        return 1;
-    }
-    UiSetItemText(dialog, IDC_VERSION_FILE, versionModuleName);
+    UiSetItemText(dialog, IDC_VERSION_FILE, record.moduleName);
     for (int k = 0; k < 4; ++k)
-        SetFieldValue(dialog, Fields[k].id, components[k]);
-    SetFieldValue(dialog, IDC_VERSION_BUILD, build);
+        SetFieldValue(dialog, Fields[k].id, numbers.components[k]);
+    SetFieldValue(dialog, IDC_VERSION_BUILD, numbers.build);
     return 1; // the dialog sets the default focus
 }
 
-// Only the source file is written: the header stays, nothing goes to the
-// pane, and the next build increments from these numbers.
-std::intptr_t Save(HostWindow dialog) {
-    std::int32_t components[4];
+std::intptr_t Save(HostWindow dialog, const VersionDialogRecord& record) {
+    VersionNumbers numbers{};
     for (int k = 0; k < 4; ++k)
-        components[k] = FieldValue(dialog, Fields[k].id);
-    std::int32_t build = FieldValue(dialog, IDC_VERSION_BUILD);
-    // Not in the middle of a build's read and rewrite, which would undo it.
-    FolderLockScope lock((std::string(versionModuleName) + ".c").c_str());
-    VersionStream stream;
-    if (CreateVersionFile(versionModuleName, VersionFileSource | VersionFileKeepOpen, &stream) ==
-            0 ||
-        WriteVersionNumbers(stream, components, build) == 0) {
+        numbers.components[k] = FieldValue(dialog, Fields[k].id);
+    numbers.build = FieldValue(dialog, IDC_VERSION_BUILD);
+    if (SaveVersionNumbers(record.moduleName, numbers) != VersionOk) {
         // The dialog stays open with the user's values.
         ShowVersionError(dialog, VersionCannotCreate);
         return 0;
@@ -91,30 +77,14 @@ std::intptr_t Save(HostWindow dialog) {
     return 1;
 }
 
-} // namespace
-
-std::int32_t VersionFieldValue(const char* text) {
-    while (IsBlank(*text))
-        ++text;
-    bool negative = *text == '-';
-    if (*text == '-' || *text == '+') ++text;
-    std::int64_t value = 0;
-    for (; *text >= '0' && *text <= '9'; ++text)
-        if (value <= INT32_MAX) value = value * 10 + (*text - '0');
-    if (negative) value = -value;
-    if (value > INT32_MAX) return INT32_MAX;
-    if (value < INT32_MIN) return INT32_MIN;
-    return static_cast<std::int32_t>(value);
-}
-
 std::intptr_t VersionDialogProc(HostWindow dialog, unsigned message, std::uintptr_t wParam,
                                 std::intptr_t lParam) {
     if (message == UiMsgInitDialog)
-        return InitDialog(dialog, reinterpret_cast<const char*>(lParam));
+        return InitDialog(dialog, *reinterpret_cast<const VersionDialogRecord*>(lParam));
     if (message != UiMsgCommand) return 0;
     int id = static_cast<int>(UiLowWord(wParam));
     switch (id) {
-    case UiIdOk: return Save(dialog);
+    case UiIdOk: return Save(dialog, RecordOf(dialog));
     case UiIdCancel: UiEndDialog(dialog, -1); return 1;
     default: break;
     }
@@ -132,21 +102,53 @@ std::intptr_t VersionDialogProc(HostWindow dialog, unsigned message, std::uintpt
     return 0;
 }
 
-int ShowVersionDialog(const char* name) {
-    UiDialogBox(addInState.moduleInstance, IDD_VERSION, addInState.mainWindow, VersionDialogProc,
-                reinterpret_cast<std::intptr_t>(name));
+} // namespace
+
+int LoadVersionNumbers(const char* name, VersionNumbers* numbers) {
+    std::string source;
+    if (!ReadVersionFile(name, VersionFile::Source, &source)) return VersionCannotCreate;
+    return ReadVersionNumbers(source, numbers);
+}
+
+int SaveVersionNumbers(const char* name, const VersionNumbers& numbers) {
+    // Not in the middle of a build's read and rewrite, which would undo it.
+    FolderLockScope lock(VersionFilePath(name, VersionFile::Source).c_str());
+    return WriteVersionFile(name, VersionFile::Source, VersionSourceText(name, numbers))
+               ? VersionOk
+               : VersionCannotCreate;
+}
+
+std::int32_t VersionFieldValue(const char* text) {
+    while (IsWhitespace(*text))
+        ++text;
+    bool negative = *text == '-';
+    if (*text == '-' || *text == '+') ++text;
+    std::int64_t value = 0;
+    for (; IsDigit(*text); ++text)
+        if (value <= INT32_MAX) value = value * 10 + (*text - '0');
+    if (negative) value = -value;
+    if (value > INT32_MAX) return INT32_MAX;
+    if (value < INT32_MIN) return INT32_MIN;
+    return static_cast<std::int32_t>(value);
+}
+
+int ShowVersionDialog(const AddInHost& host, const char* name) {
+    VersionDialogRecord record{host, {}};
+    std::snprintf(record.moduleName, sizeof record.moduleName, "%s", name);
+    UiDialogBox(host.module, IDD_VERSION, host.main, VersionDialogProc,
+                reinterpret_cast<std::intptr_t>(&record));
     return 1;
 }
 
-std::int32_t EditVersionCommand() {
-    if (!(addInState.options & OptVersioning) || addInState.projectWindow == 0)
+std::int32_t EditVersionCommand(const AddInHost& host, bool versioning, HostWindow project) {
+    if (!versioning || project == 0)
         return static_cast<std::int32_t>(PlatformSendMessage(
-            addInState.mainWindow, HostMsgOutput, 0,
+            host.main, HostMsgOutput, 0,
             reinterpret_cast<std::intptr_t>("Error - Versioning not enabled!")));
     char buffer[HostSymbolBufferSize];
-    std::intptr_t result = AskVersionSymbol(addInState.projectWindow, buffer);
+    std::intptr_t result = AskVersionSymbol(project, buffer);
     if (result == 0 || buffer[0] == '\0') return static_cast<std::int32_t>(result);
-    return ShowVersionDialog(buffer);
+    return ShowVersionDialog(host, buffer);
 }
 
 } // namespace kelpin

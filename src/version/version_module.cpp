@@ -1,12 +1,12 @@
-// The version module's files: their text, and reading the numbers back.
+// The version module's files: their text, reading the numbers back and the
+// increment.
 #include "version/version_module.h"
+
+#include "scanner/chars.h"
 
 #include <climits>
 #include <cstdio>
 #include <cstring>
-
-#include "addin/addin.h"
-#include "platform/platform.h"
 
 namespace kelpin {
 
@@ -31,23 +31,45 @@ constexpr std::size_t BuildDigits = 4;
 // A line feed before this index makes the line too short to be line 6.
 constexpr int ShortestVersionLine = 35;
 
-bool IsDigit(char c) {
-    return c >= '0' && c <= '9';
-}
+// The characters of a file as a text-mode reader sees them: CR LF is one LF,
+// a lone CR an ordinary character.
+struct TextReader {
+    std::string_view data;
+    std::size_t position = 0;
 
-std::string FileName(const char* name, unsigned options) {
-    return std::string(name) + ((options & VersionFileSource) ? ".c" : ".h");
-}
-
-// The bytes that go to disk: every line ends in CR LF.
-std::string DiskText(std::string_view text) {
-    std::string disk;
-    disk.reserve(text.size() + text.size() / 16);
-    for (char c : text) {
-        if (c == '\n') disk += '\r';
-        disk += c;
+    int Next() {
+        if (position >= data.size()) return -1;
+        char c = data[position++];
+        if (c == '\r' && position < data.size() && data[position] == '\n') {
+            ++position;
+            c = '\n';
+        }
+        return static_cast<unsigned char>(c);
     }
-    return disk;
+    bool SkipLine() {
+        for (int c; (c = Next()) >= 0;)
+            if (c == '\n') return true;
+        return false;
+    }
+    // Line 6, its line feed included, into buffer (VersionLineSize bytes);
+    // its length in *length.
+    int ReadLine(char* buffer, std::size_t* length) {
+        for (int i = 0; i < VersionLineSize; ++i) {
+            int c = Next();
+            if (c < 0) return VersionEndOfFile;
+            if (c == '\n' && i < ShortestVersionLine) return VersionBadFormat;
+            buffer[i] = static_cast<char>(c);
+            if (c == '\n') {
+                *length = static_cast<std::size_t>(i) + 1;
+                return VersionOk;
+            }
+        }
+        return VersionLineTooLong;
+    }
+};
+
+std::string FirstLines(std::string_view name) {
+    return std::string(VersionBanner) + "#include \"" + std::string(name) + ".h\"\n\n";
 }
 
 void AppendNumberLine(std::string* text, const char* format, std::int32_t value) {
@@ -58,57 +80,40 @@ void AppendNumberLine(std::string* text, const char* format, std::int32_t value)
 
 } // namespace
 
-int ReadVersionChar(VersionStream& stream) {
-    const std::string& data = stream.data;
-    if (stream.position >= data.size()) return -1;
-    char c = data[stream.position++];
-    if (c == '\r' && stream.position < data.size() && data[stream.position] == '\n') {
-        ++stream.position;
-        c = '\n';
-    }
-    return static_cast<unsigned char>(c);
-}
-
-int SkipLine(VersionStream& stream) {
-    for (;;) {
-        int c = ReadVersionChar(stream);
-        if (c < 0) return 0;
-        if (c == '\n') return 1;
+const char* VersionErrorMessage(int code) {
+    switch (code) {
+    case VersionCannotCreate: return "Cannot create output file!";
+    case VersionBadFormat: return "Wrong internal format!";
+    // The message as users have always seen it, misspelling and all.
+    case VersionOverflow: return "Exeeded maximum versioning";
+    case VersionEndOfFile: return "Unexpected EOF or read error";
+    case VersionLineTooLong: return "Error: File line too long";
+    default: return "";
     }
 }
 
-int ReadVersionLine(VersionStream& stream, char* buffer) {
-    for (int i = 0; i < VersionLineSize; ++i) {
-        int c = ReadVersionChar(stream);
-        if (c < 0) return VersionEndOfFile;
-        if (c == '\n' && i < ShortestVersionLine) return VersionBadFormat;
-        buffer[i] = static_cast<char>(c);
-        if (c == '\n') return VersionOk;
-    }
-    return VersionLineTooLong;
-}
-
-int ReadVersionNumbers(VersionStream& stream, std::int32_t components[4], std::int32_t* build) {
+int ReadVersionNumbers(std::string_view source, VersionNumbers* numbers) {
+    TextReader reader{source};
     for (int i = 0; i < 5; ++i)
-        if (SkipLine(stream) == 0) return VersionBadFormat;
+        if (!reader.SkipLine()) return VersionBadFormat;
     char buffer[VersionLineSize];
-    int result = ReadVersionLine(stream, buffer);
-    if (result != VersionOk) return result;
+    std::size_t length = 0;
+    if (int result = reader.ReadLine(buffer, &length); result != VersionOk) return result;
     // The line as read, its line feed included: no check looks past it, since
     // the line feed matches none of them.
-    const char* end = static_cast<const char*>(std::memchr(buffer, '\n', sizeof buffer));
-    std::string_view line(buffer, static_cast<std::size_t>(end - buffer) + 1);
+    std::string_view line(buffer, length);
     auto at = [&](std::size_t i) { return i < line.size() ? line[i] : '\0'; };
     auto holds = [&](std::size_t i, std::string_view text) {
         return line.size() >= i + text.size() && line.substr(i, text.size()) == text;
     };
 
+    VersionNumbers read{};
     if (!holds(0, VersionLinePrefix)) return VersionBadFormat;
     for (int k = 0; k < 4; ++k) {
         std::size_t p = ComponentPositions[k];
         if (k < 3 && at(p + 2) != '.') return VersionBadFormat;
         if (!IsDigit(at(p)) || !IsDigit(at(p + 1))) return VersionBadFormat;
-        components[k] = (at(p) - '0') * 10 + (at(p + 1) - '0');
+        read.components[k] = (at(p) - '0') * 10 + (at(p + 1) - '0');
     }
     if (!holds(BuildLabelPosition, BuildLabel)) return VersionBadFormat;
     for (std::size_t i = 0; i < BuildDigits; ++i)
@@ -120,93 +125,79 @@ int ReadVersionNumbers(VersionStream& stream, std::int32_t components[4], std::i
         value = value * 10 + (at(i) - '0');
         if (value > INT32_MAX) value = INT32_MAX;
     }
-    *build = static_cast<std::int32_t>(value);
+    read.build = static_cast<std::int32_t>(value);
+    *numbers = read;
     return VersionOk;
 }
 
-int CreateVersionFile(const char* name, unsigned options, VersionStream* stream) {
-    if (std::strlen(name) > VersionModuleNameMax) return 0;
-    std::string path = FileName(name, options);
-    // A file that could not be written is refused now, as opening it for
-    // writing would be: an existing one that may not be written, a folder or
-    // anything else that is no file, a missing one in a folder that takes no
-    // new files. A missing one is created when the text is complete.
-    if (!FileCanCreate(path.c_str())) return 0;
-
-    VersionStream file{path, VersionBanner, 0, true, false};
-    if (options & VersionFileSource) {
-        file.data += std::string("#include \"") + name + ".h\"\n\n";
-        if (options & VersionFilePlaceholder) {
-            file.data += "char VersionString[]=\"Ver 00.00.00.00 - Build 9999\";\n";
-            file.data += std::string("char VersionDate[]=\"") + AddInBuildDate + " " +
-                         AddInBuildTime + "\";\n";
-            file.placeholder = true;
+int IncrementVersion(VersionNumbers* numbers) {
+    // Compared before adding, so that no number ever overflows: a build number
+    // of 9999 or more restarts at 1 (not 0) and carries into the last
+    // component, and so on up to the first.
+    std::int32_t* components = numbers->components;
+    if (numbers->build < VersionBuildMax) {
+        ++numbers->build;
+        return VersionOk;
+    }
+    numbers->build = 1;
+    for (int k = 3; k >= 0; --k) {
+        if (components[k] < VersionComponentMax) {
+            ++components[k];
+            return VersionOk;
         }
+        if (k > 0) components[k] = 0;
     }
-    if (options & VersionFileKeepOpen) {
-        *stream = std::move(file);
-        return 1;
-    }
-    return CloseVersionFile(file);
+    return VersionOverflow;
 }
 
-std::optional<VersionStream> OpenVersionFile(const char* name, unsigned options) {
-    if (std::strlen(name) > VersionModuleNameMax) return std::nullopt;
-    std::string path = FileName(name, options);
-    auto open = [&]() -> std::optional<VersionStream> {
-        VersionStream stream{path, {}, 0, false, false};
-        if (FileIsWritable(path.c_str()) && FileReadAll(path.c_str(), &stream.data)) return stream;
-        return std::nullopt;
-    };
-    if (auto stream = open()) return stream;
-    if (!(options & VersionFileCreate)) return std::nullopt;
-    if (CreateVersionFile(name, options & ~VersionFileKeepOpen, nullptr) == 0) return std::nullopt;
-    return open();
+std::string PlaceholderSourceText(std::string_view name) {
+    return FirstLines(name) + "char VersionString[]=\"Ver 00.00.00.00 - Build 9999\";\n" +
+           "char VersionDate[]=\"" + AddInBuildDate + " " + AddInBuildTime + "\";\n";
 }
 
-int WriteVersionNumbers(VersionStream& stream, const std::int32_t components[4],
-                        std::int32_t build) {
-    std::string& text = stream.data;
-    text += "char VersionString[]=\"" + VersionText(components, build) + "\";\n";
-    AppendNumberLine(&text, "int  VersionBuild   = %d;\n", build);
-    AppendNumberLine(&text, "int  VersionMSC     = %d;\n", components[0]);
-    AppendNumberLine(&text, "int  Version2SC     = %d;\n", components[1]);
-    AppendNumberLine(&text, "int  Version3SC     = %d;\n", components[2]);
-    AppendNumberLine(&text, "int  VersionLSC     = %d;\n", components[3]);
+std::string VersionSourceText(std::string_view name, const VersionNumbers& numbers) {
+    std::string text = FirstLines(name);
+    text += "char VersionString[]=\"" + VersionText(numbers) + "\";\n";
+    AppendNumberLine(&text, "int  VersionBuild   = %d;\n", numbers.build);
+    AppendNumberLine(&text, "int  VersionMSC     = %d;\n", numbers.components[0]);
+    AppendNumberLine(&text, "int  Version2SC     = %d;\n", numbers.components[1]);
+    AppendNumberLine(&text, "int  Version3SC     = %d;\n", numbers.components[2]);
+    AppendNumberLine(&text, "int  VersionLSC     = %d;\n", numbers.components[3]);
     text += "char VersionDate[]  = __DATE__;\n";
     text += "char VersionTime[]  = __TIME__;\n";
-    return CloseVersionFile(stream);
+    return text;
 }
 
-int WriteVersionHeader(VersionStream& stream, const char* name) {
-    std::string& text = stream.data;
-    text += std::string("#ifndef __") + name + "_h__\n#define __" + name + "_h__\n\n";
-    text += "extern char VersionString[];\n"
-            "extern int  VersionBuild;\n"
-            "extern int  VersionMSC;\n"
-            "extern int  Version2SC;\n"
-            "extern int  Version3SC;\n"
-            "extern int  VersionLSC;\n"
-            "extern char VersionDate[];\n"
-            "extern char VersionTime[];\n\n";
-    text += std::string("#endif\t// __") + name + "_h__\n";
-    return CloseVersionFile(stream);
+std::string VersionHeaderText(std::string_view name) {
+    std::string guard(name);
+    return std::string(VersionBanner) + "#ifndef __" + guard + "_h__\n#define __" + guard +
+           "_h__\n\n" +
+           "extern char VersionString[];\n"
+           "extern int  VersionBuild;\n"
+           "extern int  VersionMSC;\n"
+           "extern int  Version2SC;\n"
+           "extern int  Version3SC;\n"
+           "extern int  VersionLSC;\n"
+           "extern char VersionDate[];\n"
+           "extern char VersionTime[];\n\n" +
+           "#endif\t// __" + guard + "_h__\n";
 }
 
-int CloseVersionFile(VersionStream& stream) {
-    int result = 1;
-    if (stream.writing) {
-        result = FileReplace(stream.path.c_str(), DiskText(stream.data)) ? 1 : 0;
-        if (result && stream.placeholder) addInState.versionModuleCreated = 1;
+std::string DiskText(std::string_view text) {
+    std::string disk;
+    disk.reserve(text.size() + text.size() / 16);
+    for (char c : text) {
+        if (c == '\n') disk += '\r';
+        disk += c;
     }
-    stream = VersionStream{};
-    return result;
+    return disk;
 }
 
-std::string VersionText(const std::int32_t components[4], std::int32_t build) {
+std::string VersionText(const VersionNumbers& numbers) {
     char text[96];
-    std::snprintf(text, sizeof text, "Ver %02d.%02d.%02d.%02d - Build %04d", components[0],
-                  components[1], components[2], components[3], build);
+    std::snprintf(text, sizeof text, "Ver %02d.%02d.%02d.%02d - Build %04d", numbers.components[0],
+                  numbers.components[1], numbers.components[2], numbers.components[3],
+                  numbers.build);
     return text;
 }
 

@@ -1,6 +1,7 @@
 // Comment blocks on arbitrary input. The first byte picks what the rest is:
 //   0, 1  an editor text in which a block is looked for (function or module
-//         mode), read back, and the function dialog run with OK or Cancel;
+//         mode) in the host's editor and in the text alone, which must
+//         agree, read back, and the function dialog run with OK or Cancel;
 //   2     a field text that is wrapped into a block and read back.
 // Besides the sanitizers, every invariant below aborts on a breach.
 #include <algorithm>
@@ -11,12 +12,10 @@
 #include <string>
 #include <string_view>
 
-#include "addin/addin.h"
-#include "addin/commands.h"
 #include "comments/comments.h"
 #include "platform/headless/headless.h"
 #include "resources/resource.h"
-#include "tests/support/field_text_model.h"
+#include "support/field_text_model.h"
 
 using namespace kelpin;
 using namespace kelpin::testing;
@@ -104,19 +103,29 @@ void FuzzFieldText(std::string_view text) {
 void FuzzEditorText(bool module, std::uint16_t where, std::uint8_t choice, std::string text) {
     if (text.size() > 65536) return;
     headless::Reset();
-    ResetAddInState();
     HostWindow main = headless::Host().AddMainWindow();
-    addInState.mainWindow = main;
     static const char* Names[] = {"f", "foo", "main.c", "my file.c", ""};
     const char* name = Names[choice % 5];
     HostWindow editor = headless::Host().AddEditor(text, "C:\\src\\main.c");
     headless::Host().Main(main)->activeEditor = editor;
 
     std::string blockText = "stale";
-    std::int32_t at =
-        module ? LocateCommentBlock("Module", name, where, LocateModule, &blockText)
-               : LocateCommentBlock("Procedure", name, where % 64, LocateByLine, &blockText);
+    const char* label = module ? "Module" : "Procedure";
+    std::int32_t position = module ? where : where % 64;
+    unsigned flags = module ? LocateModule : LocateByLine;
+    std::int32_t at = LocateCommentBlock(main, label, name, position, flags, &blockText);
     const auto& sel = headless::Host().Editor(editor)->selection;
+
+    // The same search on the text alone (the CLI's) finds the same block and
+    // leaves the same selection.
+    HostSelection textSelection{where % 7, where % 5};
+    std::string textBlock = "stale";
+    Require(LocateCommentBlockInText(text, &textSelection, label, name, position, flags,
+                                     &textBlock) == at,
+            "the text search found another block");
+    Require(textBlock == blockText, "the text search read another block");
+    Require(textSelection.start == sel.start && textSelection.end == sel.end,
+            "the text search left another selection");
     if (at < 0) {
         Require(blockText.empty(), "a refused block handed over text");
     } else {
@@ -145,11 +154,10 @@ void FuzzEditorText(bool module, std::uint16_t where, std::uint8_t choice, std::
 
     // The function dialog on a record pointing anywhere: Cancel changes
     // nothing; OK replaces exactly the selection it left with the new block.
-    std::snprintf(addInState.currentFunction.name, sizeof addInState.currentFunction.name, "%s",
-                  name);
-    std::snprintf(addInState.currentFunction.declaration,
-                  sizeof addInState.currentFunction.declaration, "int %s(void)", name);
-    addInState.currentFunction.startLine = where % 48;
+    CurrentFunction function{};
+    std::snprintf(function.name, sizeof function.name, "%s", name);
+    std::snprintf(function.declaration, sizeof function.declaration, "int %s(void)", name);
+    function.startLine = where % 48;
     bool ok = (choice & 8) != 0;
     HostSelection atOk{-1, -1};
     std::string created;
@@ -165,10 +173,17 @@ void FuzzEditorText(bool module, std::uint16_t where, std::uint8_t choice, std::
     };
     headless::Host().Editor(editor)->selection = {inside(3), inside(5)};
     HostSelection saved = headless::Host().Editor(editor)->selection;
-    UiDialogBox(0, IDD_FUNCTION_COMMENT, main, FunctionCommentDialog,
-                reinterpret_cast<std::intptr_t>(&addInState.currentFunction));
+    ShowFunctionCommentDialog({0, main}, function);
     const std::string& after = headless::Host().Editor(editor)->text;
     Require(sel.start == saved.start && sel.end == saved.end, "the selection was not put back");
+    // The CLI finds the same function's block where the dialog did, and
+    // reads the same creation date from it.
+    BlockSite site = FindFunctionBlock(text, function);
+    Require(site.start == std::min(atOk.start, atOk.end) &&
+                site.end == std::max(atOk.start, atOk.end),
+            "the text's block site differs from the dialog's selection");
+    Require(ReadBlockFields(BlockKind::Function, site.block).created == created,
+            "the text's block reads another creation date");
     if (!ok) {
         Require(after == text, "Cancel changed the text");
         return;

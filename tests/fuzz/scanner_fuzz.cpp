@@ -9,10 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "addin/addin.h"
 #include "scanner/lookup.h"
 #include "scanner/scanner.h"
-#include "tests/support/reference_scanner.h"
+#include "support/reference_scanner.h"
 
 using kelpin::testing::ScanCall;
 
@@ -64,10 +63,7 @@ const ScanCall* Expected(const std::vector<ScanCall>& calls, std::int32_t caret,
 }
 
 void CheckLookup(const char* text, const std::vector<ScanCall>& calls, std::int32_t caret) {
-    kelpin::CurrentFunction& f = kelpin::addInState.currentFunction;
-    kelpin::addInState.caretLine = caret;
-    f.declaration[0] = '\0';
-    kelpin::FindCurrentFunction(text);
+    const kelpin::CurrentFunction f = kelpin::FindCurrentFunction(text, caret);
 
     std::int32_t end = 0;
     const ScanCall* expected = Expected(calls, caret, &end);
@@ -93,7 +89,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const char* text = bytes.c_str(); // a zero byte ends the text
 
     Recorder full;
-    CHECK(kelpin::ScanFunctions(text, RecordBegin, RecordEnd, &full) == 0);
+    kelpin::ScanFunctions(text, RecordBegin, RecordEnd, &full);
     CHECK(full.calls == kelpin::testing::ReferenceScan(text));
 
     // Begins and ends alternate, lines never go back, an end comes at least a

@@ -1,6 +1,7 @@
 // Reading the numbers back from any file contents: never a crash or a read
 // past line 6, always one of the reading codes, numbers within their ranges,
 // and the same answer whether lines end in CR LF or LF.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -16,11 +17,21 @@ struct Reading {
     std::int32_t build;
 };
 
-Reading Read(std::string bytes) {
-    kelpin::VersionStream stream{"", std::move(bytes)};
+Reading Read(const std::string& bytes) {
     Reading r{0, {-1, -1, -1, -1}, -1};
-    r.result = kelpin::ReadVersionNumbers(stream, r.components, &r.build);
+    kelpin::VersionNumbers numbers{{-1, -1, -1, -1}, -1};
+    r.result = kelpin::ReadVersionNumbers(bytes, &numbers);
+    std::copy(numbers.components, numbers.components + 4, r.components);
+    r.build = numbers.build;
     return r;
+}
+
+// The characters as a text-mode reader sees them: CR LF is one LF.
+std::string TextModeCharacters(const std::string& bytes) {
+    std::string out;
+    for (std::size_t i = 0; i < bytes.size(); ++i)
+        if (!(bytes[i] == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n')) out += bytes[i];
+    return out;
 }
 
 void Check(bool condition) {
@@ -38,17 +49,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         for (std::int32_t c : r.components)
             Check(c >= 0 && c <= 99);
         Check(r.build >= 0);
+    } else {
+        // A failed reading leaves the numbers as they were.
+        for (std::int32_t c : r.components)
+            Check(c == -1);
+        Check(r.build == -1);
     }
 
     // The characters as a text-mode reader sees them, written back with every
     // line feed as CR LF, read the same.
-    kelpin::VersionStream decoder{"", bytes};
-    std::string crlf;
-    for (int c; (c = kelpin::ReadVersionChar(decoder)) >= 0;) {
-        if (c == '\n') crlf += '\r';
-        crlf += static_cast<char>(c);
-    }
-    Reading same = Read(crlf);
+    Reading same = Read(kelpin::DiskText(TextModeCharacters(bytes)));
     Check(same.result == r.result);
     if (r.result == kelpin::VersionOk) {
         for (int k = 0; k < 4; ++k)
@@ -57,9 +67,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
         // Numbers read can be written back as a version line that reads the
         // same (a build above 9999 keeps all its digits).
-        std::string rewritten = "1\r\n2\r\n3\r\n4\r\n5\r\nchar VersionString[]=\"" +
-                                kelpin::VersionText(r.components, r.build) + "\";\r\n";
-        Reading back = Read(rewritten);
+        kelpin::VersionNumbers numbers{
+            {r.components[0], r.components[1], r.components[2], r.components[3]}, r.build};
+        Reading back = Read(kelpin::DiskText(kelpin::VersionSourceText("v", numbers)));
         Check(back.result == kelpin::VersionOk);
         for (int k = 0; k < 4; ++k)
             Check(back.components[k] == r.components[k]);

@@ -4,9 +4,9 @@
 #include <gmock/gmock.h>
 
 #include <cstring>
+#include <random>
 #include <string>
 
-#include "addin/commands.h"
 #include "comments/comments.h"
 #include "fixture.h"
 #include "resources/resource.h"
@@ -78,7 +78,8 @@ class LocateBlock : public CommentTest {
         return BuildFunctionBlock(name, "", std::string("about ") + name, "", "", "");
     }
     std::int32_t Locate(const char* name, const std::string& header, std::string* block) {
-        return LocateCommentBlock("Procedure", name, LineOf(Text(), header), LocateByLine, block);
+        return LocateCommentBlock(main, "Procedure", name, LineOf(Text(), header), LocateByLine,
+                                  block);
     }
 };
 
@@ -98,7 +99,7 @@ TEST_F(LocateBlock, FindsTheBlockRightAboveAFunctionAmongSeveral) {
     EXPECT_EQ(Text().substr(at, block.size()), block);
 
     // Module mode: the first block from the top, its name the file name.
-    EXPECT_EQ(LocateCommentBlock("Module", "test.c", 0, LocateModule, &block), 0);
+    EXPECT_EQ(LocateCommentBlock(main, "Module", "test.c", 0, LocateModule, &block), 0);
     EXPECT_EQ(block, module);
 }
 
@@ -116,7 +117,7 @@ TEST_F(LocateBlock, WhitespaceInTheNameLineIsIgnored) {
     std::string block;
     EXPECT_EQ(Locate("my_func", "int my_func", &block), 0);
     Open(BuildModuleBlock("my file.c", "", "", "", "", "") + "int x;\n", "C:\\my file.c");
-    EXPECT_EQ(LocateCommentBlock("Module", "my file.c", 0, LocateModule, &block), 0);
+    EXPECT_EQ(LocateCommentBlock(main, "Module", "my file.c", 0, LocateModule, &block), 0);
 }
 
 TEST_F(LocateBlock, BlocksWithoutLabelOrColonAreNotFound) {
@@ -154,8 +155,59 @@ TEST_F(LocateBlock, SelectionTakesOnlyTheLineBreakAfterTheEndMarker) {
 
     // At the very end of the text.
     Open("int f(void)\n{\n}\n/*-@@+@@\n Module: m.c\n@@-@@-*/", "C:\\m.c");
-    EXPECT_EQ(LocateCommentBlock("Module", "m.c", 0, LocateModule, &block), 16);
+    EXPECT_EQ(LocateCommentBlock(main, "Module", "m.c", 0, LocateModule, &block), 16);
     EXPECT_EQ(Selection().end, static_cast<std::int32_t>(Text().size()));
+}
+
+// The CLI finds blocks in a file's text; the dialogs find them in the host's
+// editor. On texts put together from blocks, headers, braces and hand edits,
+// both find the same block (or insertion point) and read the same fields.
+TEST_F(LocateBlock, TheTextSearchAgreesWithTheDialogs) {
+    const std::string pieces[] = {Fn("f"),
+                                  Fn("g"),
+                                  BuildModuleBlock("test.c", "", "me", "", "", ""),
+                                  "int f(void)\n",
+                                  "static int\ng(int a)\n",
+                                  "{\n",
+                                  "  x();\n",
+                                  "}\n",
+                                  "\r\n",
+                                  "/*-@@+@@\n",
+                                  " @@-@@-*/\n",
+                                  " Procedure: f\n",
+                                  "int g(void) {\n",
+                                  "\n"};
+    std::mt19937 random(20261209);
+    for (int round = 0; round < 300; ++round) {
+        std::string text;
+        for (int n = std::uniform_int_distribution<int>(1, 14)(random); n > 0; --n)
+            text += pieces[random() % std::size(pieces)];
+        Open(text);
+        for (const char* name : {"f", "g"}) {
+            CurrentFunction function{};
+            std::strcpy(function.name, name);
+            int lines = static_cast<int>(std::count(text.begin(), text.end(), '\n'));
+            function.startLine = std::uniform_int_distribution<int>(0, lines + 2)(random);
+            HostSelection shown{-1, -1};
+            std::string created = "none";
+            headless::ExpectDialog([&](headless::DialogDriver& d) {
+                shown = Selection();
+                created = d.Text(IDC_CREATED);
+            });
+            ShowFunctionCommentDialog({0, main}, function);
+            BlockSite site = FindFunctionBlock(text, function);
+            ASSERT_EQ(site.start, std::min(shown.start, shown.end))
+                << ::testing::PrintToString(text);
+            ASSERT_EQ(site.end, std::max(shown.start, shown.end)) << ::testing::PrintToString(text);
+            ASSERT_EQ(ReadBlockFields(BlockKind::Function, site.block).created, created);
+        }
+        HostSelection shown{-1, -1};
+        headless::ExpectDialog([&](headless::DialogDriver&) { shown = Selection(); });
+        AddInCommand(CmdModuleComment);
+        BlockSite site = FindModuleBlock(text, "test.c");
+        ASSERT_EQ(site.start, shown.start) << ::testing::PrintToString(text);
+        ASSERT_EQ(site.end, shown.end) << ::testing::PrintToString(text);
+    }
 }
 
 // ---- Command 5 --------------------------------------------------------------
@@ -383,15 +435,13 @@ INSTANTIATE_TEST_SUITE_P(Places, BraceOnHeaderLine,
 TEST_F(FunctionComment, BraceAloneOnTheFirstLineIsHandledSafely) {
     // A record as the lookup would give it for a body on the first line.
     Open("{\n  w();\n}\n");
-    CurrentFunction& f = addInState.currentFunction;
+    CurrentFunction f{};
     std::strcpy(f.declaration, "");
     std::strcpy(f.name, "w");
     f.startLine = 0;
     f.endLine = 3;
     headless::ExpectDialog([](headless::DialogDriver& d) { d.Press(UiIdOk); });
-    EXPECT_EQ(UiDialogBox(addInState.moduleInstance, IDD_FUNCTION_COMMENT, main,
-                          FunctionCommentDialog, reinterpret_cast<std::intptr_t>(&f)),
-              -1);
+    EXPECT_EQ(ShowFunctionCommentDialog({0x400000, main}, f), -1);
     EXPECT_THAT(Text(), StartsWith(BlockHeaderLine));
     EXPECT_TRUE(Text().ends_with("@@-@@-*/\n{\n  w();\n}\n"));
 }
@@ -481,12 +531,8 @@ TEST_F(ModuleComment, AnotherModulesBlockAtTheTopIsLeftAlone) {
 }
 
 TEST_F(ModuleComment, NoEditorEndsTheDialogAtOnce) {
-    HostDocumentInfo info{};
-    std::strcpy(info.path, "x.c");
     headless::ExpectDialog([](headless::DialogDriver&) { ADD_FAILURE() << "shown"; });
-    EXPECT_EQ(UiDialogBox(addInState.moduleInstance, IDD_MODULE_COMMENT, main, ModuleCommentDialog,
-                          reinterpret_cast<std::intptr_t>(&info)),
-              -1);
+    EXPECT_EQ(ShowModuleCommentDialog({0x400000, main}, "x.c"), -1);
     EXPECT_EQ(headless::OpenedDialogs(), std::vector<int>{IDD_MODULE_COMMENT});
 }
 

@@ -8,7 +8,7 @@
 
 #include "comments/comments.h"
 #include "resources/resource.h"
-#include "tests/support/field_text_model.h"
+#include "support/field_text_model.h"
 
 namespace kelpin::testing {
 namespace {

@@ -29,11 +29,11 @@ class HostTest : public ::testing::Test {
   protected:
     void SetUp() override {
         headless::Reset();
-        ResetAddInState();
+        ResetAddIn();
         AttachProcess(0x400000);
         main = host().AddMainWindow();
     }
-    void TearDown() override { ResetAddInState(); }
+    void TearDown() override { ResetAddIn(); }
 
     headless::HostModel& host() { return headless::Host(); }
     headless::MainWindow& mainWindow() { return *host().Main(main); }
@@ -52,7 +52,7 @@ class HostTest : public ::testing::Test {
     }
     // The caret at the start of 1-based line.
     void PutCaretOnLine(HostWindow editor, int line) {
-        std::int32_t at = headless::LineIndexOf(host().Editor(editor)->text, line - 1);
+        std::int32_t at = LineIndexOf(host().Editor(editor)->text, line - 1);
         host().Editor(editor)->selection = {at, at};
     }
 

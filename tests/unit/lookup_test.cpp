@@ -16,29 +16,22 @@ using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
 // Runs the lookup as the dispatcher does, for caret line caret.
-const CurrentFunction& Find(const std::string& text, std::int32_t caret) {
-    addInState.caretLine = caret;
-    addInState.currentFunction.declaration[0] = '\0';
-    FindCurrentFunction(text.c_str());
-    return addInState.currentFunction;
+CurrentFunction Find(const std::string& text, std::int32_t caret) {
+    return FindCurrentFunction(text.c_str(), caret);
 }
 
 // The function found at each caret line from 1 to last, by name ("" when none).
 std::vector<std::string> NamesByLine(const std::string& text, int last) {
     std::vector<std::string> names;
     for (int line = 1; line <= last; ++line) {
-        const CurrentFunction& f = Find(text, line);
+        const CurrentFunction f = Find(text, line);
         EXPECT_EQ(f.declaration[0] == '\0', f.name[0] == '\0') << "line " << line;
         names.push_back(f.name);
     }
     return names;
 }
 
-class Lookup : public ::testing::Test {
-  protected:
-    void SetUp() override { ResetAddInState(); }
-    void TearDown() override { ResetAddInState(); }
-};
+class Lookup : public ::testing::Test {};
 
 TEST_F(Lookup, HeaderAndBodyLinesHoldTheCaretButNotTheClosingBrace) {
     const std::string text = "int f(void)\n{\nreturn 0;\n}";
@@ -89,8 +82,7 @@ TEST_F(Lookup, FindsTheFunctionAmongOthers) {
 
 TEST_F(Lookup, BodyLeftOpenHoldsEveryLineAfterItsStart) {
     // The old end line would point nowhere: it is 0 until a brace closes.
-    Find("int f(void)\n{\n}\n", 1);
-    ASSERT_EQ(addInState.currentFunction.endLine, 3);
+    ASSERT_EQ(Find("int f(void)\n{\n}\n", 1).endLine, 3);
     const CurrentFunction& f = Find("int a(void) {}\nint f(void)\n{\n  if (x) {\n", 4);
     EXPECT_STREQ(f.name, "f");
     EXPECT_EQ(f.startLine, 2);
@@ -127,14 +119,12 @@ TEST(FunctionName, EmptyWithoutAnIdentifierBeforeIt) {
     EXPECT_EQ(FunctionNameOf("int x = "), "int x = ");
 }
 
-TEST_F(Lookup, ExtractFunctionNameReadsTheKeptDeclaration) {
-    Find("int (*handler(int sig))(int)\n{\n}\n", 1);
-    std::strcpy(addInState.currentFunction.name, "stale");
-    ExtractFunctionName();
-    EXPECT_STREQ(addInState.currentFunction.name, "int");
-    addInState.currentFunction.declaration[0] = '\0';
-    ExtractFunctionName();
-    EXPECT_STREQ(addInState.currentFunction.name, "");
+TEST_F(Lookup, NameComesFromTheKeptDeclarationOnly) {
+    EXPECT_STREQ(Find("int (*handler(int sig))(int)\n{\n}\n", 1).name, "int");
+    // A function that started above the caret but ended before it leaves
+    // no name behind, nor does one that starts below it.
+    EXPECT_STREQ(Find("int f(void)\n{\n}\nint x;\n", 4).name, "");
+    EXPECT_STREQ(Find("int x;\nint f(void)\n{\n}\n", 1).name, "");
     // Found, but with no name to give.
     const CurrentFunction& f = Find("(*p)(void)\n{\n}\n", 1);
     EXPECT_STREQ(f.declaration, "(*p)(void)");
@@ -160,22 +150,28 @@ TEST_F(FunctionCommands, CaretOutsideEveryBodyShowsTheWarning) {
         EXPECT_EQ(box.owner, main);
         EXPECT_THAT(headless::OpenedDialogs(), IsEmpty());
         // The caret stays where it was.
-        EXPECT_EQ(host().Editor(editor)->selection.start, headless::LineIndexOf(text, 3));
-        EXPECT_EQ(addInState.caretLine, 4);
-        EXPECT_EQ(addInState.documentText, nullptr);
+        EXPECT_EQ(host().Editor(editor)->selection.start, LineIndexOf(text, 3));
     }
 }
 
 TEST_F(FunctionCommands, CaretInABodyOpensTheDialogOnTheRecord) {
     Load();
-    HostWindow editor = OpenEditor("int x;\nint f(void)\n{\nreturn 0;\n}\n");
+    const std::string text = "int x;\nint f(void)\n{\nreturn 0;\n}\n";
+    HostWindow editor = OpenEditor(text);
     PutCaretOnLine(editor, 3);
+    std::string caption, declaration;
+    headless::ExpectDialog([&](headless::DialogDriver& dialog) {
+        caption = dialog.Caption();
+        declaration = dialog.Text(IDC_DECLARATION);
+        dialog.Press(IDC_GOTO_END);
+    });
     AddInCommand(CmdCurrentFunction);
     EXPECT_THAT(headless::MessageBoxes(), IsEmpty());
     EXPECT_THAT(headless::OpenedDialogs(), ElementsAre(IDD_FUNCTION));
-    EXPECT_STREQ(addInState.currentFunction.name, "f");
-    EXPECT_EQ(addInState.currentFunction.startLine, 2);
-    EXPECT_EQ(addInState.currentFunction.endLine, 5);
+    EXPECT_EQ(caption, "f");
+    EXPECT_EQ(declaration, "int f(void)");
+    // "Go to end" ends it on the closing brace's line 5: the caret goes there.
+    EXPECT_EQ(host().Editor(editor)->selection.start, LineIndexOf(text, 4));
 }
 
 } // namespace

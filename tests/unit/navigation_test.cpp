@@ -6,7 +6,6 @@
 #include <filesystem>
 #include <optional>
 
-#include "addin/commands.h"
 #include "cli_runner.h"
 #include "fixture.h"
 #include "navigation/navigation.h"
@@ -100,7 +99,6 @@ TEST_F(PrototypeListingDialog, ListsEveryFunctionBetweenTheGuardLines) {
                              "void reset(void);\r\n"
                              "\r\n"
                              "#endif\t// PARSER_H__\r\n");
-    EXPECT_EQ(addInState.prototypeDialog, window);
 }
 
 TEST_F(PrototypeListingDialog, CaretStandsAtTheEndOfTheTextWithTheFocus) {
@@ -182,12 +180,13 @@ TEST_F(PrototypeListingDialog, CancelEndsWithOneAndTheCloseBoxWithZero) {
 
 TEST_F(PrototypeListingDialog, SizeMessagesAreHandledAndChangeNothing) {
     Listing("int f(void)\n{\n}\n", "C:\\a.c", [](headless::DialogDriver& d) {
-        EXPECT_EQ(FunctionsDialog(d.Window(), UiMsgSize, 0, 0x00C800C8), 1);
+        EXPECT_EQ(d.Send(UiMsgSize, 0, 0x00C800C8), 1);
         EXPECT_FALSE(d.Ended());
         EXPECT_EQ(d.Text(IDC_PROTOTYPE_TEXT), Guarded("A", "int f(void);\r\n"));
+        EXPECT_EQ(d.Send(0x0200, 0, 0), 0); // left to the system
+        EXPECT_FALSE(d.Ended());
     });
     EXPECT_EQ(result, 1);
-    EXPECT_EQ(FunctionsDialog(window, 0x0200, 0, 0), 0); // left to the system
 }
 
 TEST_F(PrototypeListingDialog, TheCommandLinePrintsWhatTheDialogShows) {
@@ -304,7 +303,7 @@ TEST_F(SavingTheListing, WithoutEditorTextTheControlStaysEmptyAndSavingFails) {
         d.Press(IDC_SAVE_AS);
         EXPECT_FALSE(d.Ended());
     });
-    EXPECT_EQ(UiDialogBox(0, IDD_FUNCTIONS, main, FunctionsDialog, 0), 1);
+    EXPECT_EQ(ShowPrototypeDialog({0, main}), 1);
     ASSERT_EQ(headless::MessageBoxes().size(), 1u);
     EXPECT_EQ(headless::MessageBoxes()[0].text, "Save file failed.");
     EXPECT_TRUE(std::filesystem::exists(file));
@@ -354,9 +353,7 @@ class FunctionDialogCommand : public HostTest {
     }
 
     std::int32_t Caret() { return host().Editor(editor)->selection.start; }
-    std::int32_t LineStart(int line) {
-        return headless::LineIndexOf(host().Editor(editor)->text, line - 1);
-    }
+    std::int32_t LineStart(int line) { return LineIndexOf(host().Editor(editor)->text, line - 1); }
 
     HostWindow editor = 0;
     std::string caption, declaration;
@@ -430,8 +427,8 @@ TEST_F(FunctionDialogCommand, SizeMessagesAreHandledAndOthersLeftToTheSystem) {
     editor = OpenEditor(text);
     PutCaretOnLine(editor, 5);
     headless::ExpectDialog([](headless::DialogDriver& d) {
-        EXPECT_EQ(FunctionDialog(d.Window(), UiMsgSize, 0, 0), 1);
-        EXPECT_EQ(FunctionDialog(d.Window(), 0x0200, 0, 0), 0);
+        EXPECT_EQ(d.Send(UiMsgSize, 0, 0), 1);
+        EXPECT_EQ(d.Send(0x0200, 0, 0), 0);
         EXPECT_FALSE(d.Ended());
         d.Press(IDC_GOTO_END);
     });

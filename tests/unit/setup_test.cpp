@@ -3,7 +3,6 @@
 
 #include <cstring>
 
-#include "addin/commands.h"
 #include "fixture.h"
 #include "resources/resource.h"
 

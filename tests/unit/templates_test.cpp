@@ -1,86 +1,81 @@
-// The headless dialogs show what the real DLL's resource script describes:
-// the same captions and, in template order, the same control ids and texts.
-#include <gtest/gtest.h>
+// The headless dialogs, as the user of the real ones sees them: the controls
+// of the setup and version dialogs in their tab order with their kinds and
+// first texts, and in every dialog the controls its procedure works.
+#include <gmock/gmock.h>
 
-#include <fstream>
-#include <map>
-#include <regex>
-#include <sstream>
+#include <string>
+#include <tuple>
+#include <vector>
 
 #include "platform/headless/templates.h"
+#include "resources/resource.h"
 
 namespace kelpin::headless {
 namespace {
 
-std::string ReadSourceFile(const std::string& relative) {
-    std::ifstream in(std::string(KELPIN_SOURCE_DIR) + "/" + relative);
-    std::stringstream out;
-    out << in.rdbuf();
-    return out.str();
+using Control = std::tuple<int, ControlKind, std::string>;
+
+std::vector<Control> ControlsOf(int id) {
+    std::vector<Control> controls;
+    if (const DialogTemplate* t = FindDialogTemplate(id))
+        for (const ControlTemplate& c : t->controls)
+            controls.emplace_back(c.id, c.kind, c.text);
+    return controls;
 }
 
-std::map<std::string, int> ResourceIds() {
-    std::map<std::string, int> ids{{"IDOK", 1}, {"IDCANCEL", 2}, {"-1", -1}};
-    std::istringstream header(ReadSourceFile("resources/resource.h"));
-    std::regex define(R"(#define\s+(\w+)\s+(\d+))");
-    std::smatch m;
-    for (std::string line; std::getline(header, line);)
-        if (std::regex_search(line, m, define)) ids[m[1]] = std::stoi(m[2]);
-    return ids;
+std::string CaptionOf(int id) {
+    const DialogTemplate* t = FindDialogTemplate(id);
+    return t ? t->caption : "(no dialog)";
 }
 
-struct ScriptControl {
-    int id;
-    std::string text;
-};
-struct ScriptDialog {
-    std::string caption;
-    std::vector<ScriptControl> controls;
-};
+TEST(DialogTemplates, SetupAndVersionDialogsInTabOrder) {
+    using K = ControlKind;
+    EXPECT_EQ(CaptionOf(IDD_SETUP), "Vantrel Setup");
+    EXPECT_THAT(ControlsOf(IDD_SETUP),
+                ::testing::ElementsAre(Control{4018, K::CheckBox, "Enable Version tool"},
+                                       Control{-1, K::Static, "Win32.hlp Path"},
+                                       Control{4019, K::Edit, ""}, Control{1, K::Button, "OK"},
+                                       Control{2, K::Button, "Cancel"},
+                                       Control{4021, K::Button, "Find ...."}));
+    EXPECT_EQ(CaptionOf(IDD_VERSION), "Edit Build/Version");
+    EXPECT_THAT(
+        ControlsOf(IDD_VERSION),
+        ::testing::ElementsAre(Control{4020, K::Edit, "00"}, Control{4022, K::Edit, "00"},
+                               Control{4023, K::Edit, "00"}, Control{4024, K::Edit, "00"},
+                               Control{4027, K::Edit, "0000"}, Control{1, K::Button, "OK"},
+                               Control{2, K::Button, "Cancel"}, Control{-1, K::Static, "Version"},
+                               Control{4021, K::Static, "."}, Control{4025, K::Static, "."},
+                               Control{4026, K::Static, "."}, Control{-1, K::Static, "Build"},
+                               Control{-1, K::Static, "File"}, Control{4028, K::Static, ""}));
+}
 
-// The dialogs of the resource script, by id.
-std::map<int, ScriptDialog> ScriptDialogs() {
-    std::map<std::string, int> ids = ResourceIds();
-    std::map<int, ScriptDialog> dialogs;
-    std::istringstream script(ReadSourceFile("resources/kelpin.rc"));
-    std::regex begin(R"(^(\w+)\s+DIALOG\s)");
-    std::regex caption(R"(^CAPTION\s+\"(.*)\")");
-    std::regex textFirst(
-        R"(^\s+(?:PUSHBUTTON|LTEXT|GROUPBOX|AUTOCHECKBOX|CONTROL)\s+\"(.*?)\",\s*([\w-]+))");
-    std::regex edit(R"(^\s+EDITTEXT\s+([\w-]+))");
-    ScriptDialog* current = nullptr;
-    std::smatch m;
-    for (std::string line; std::getline(script, line);) {
-        if (std::regex_search(line, m, begin)) {
-            current = &dialogs[ids.at(m[1])];
-        } else if (current && std::regex_search(line, m, caption)) {
-            current->caption = m[1];
-        } else if (current && std::regex_search(line, m, textFirst)) {
-            current->controls.push_back({ids.at(m[2]), m[1]});
-        } else if (current && std::regex_search(line, m, edit)) {
-            current->controls.push_back({ids.at(m[1]), ""});
-        } else if (line == "END") {
-            current = nullptr;
-        }
+TEST(DialogTemplates, EveryDialogHasTheControlsItsProcedureWorks) {
+    struct Expected {
+        int dialog;
+        const char* caption;
+        std::vector<int> controls;
+    };
+    const Expected dialogs[] = {
+        {IDD_FUNCTIONS, "Functions", {IDC_PROTOTYPE_TEXT, IDC_SAVE_AS, 2}},
+        {IDD_FUNCTION, "Function", {IDC_GOTO_START, IDC_GOTO_END, 2, IDC_DECLARATION}},
+        {IDD_FUNCTION_COMMENT,
+         "Dialog",
+         {IDC_SYNOPSIS, IDC_INPUT, IDC_OUTPUT, IDC_ERRORS, 1, 2, IDC_CREATED, IDC_MODIFIED,
+          IDC_DECLARATION}},
+        {IDD_MODULE_COMMENT,
+         "Dialog",
+         {IDC_PROJECT, IDC_STATUS, IDC_ABSTRACT, IDC_AUTHOR, 1, 2, IDC_CREATED, IDC_MODIFIED}},
+    };
+    for (const Expected& expected : dialogs) {
+        SCOPED_TRACE(expected.dialog);
+        EXPECT_EQ(CaptionOf(expected.dialog), expected.caption);
+        std::vector<int> ids;
+        for (const Control& c : ControlsOf(expected.dialog))
+            if (std::get<0>(c) != -1) ids.push_back(std::get<0>(c));
+        for (int id : expected.controls)
+            EXPECT_THAT(ids, ::testing::Contains(id)) << "control " << id;
     }
-    return dialogs;
-}
-
-TEST(DialogTemplates, MatchTheResourceScript) {
-    std::map<int, ScriptDialog> script = ScriptDialogs();
-    ASSERT_EQ(script.size(), 6u);
-    ASSERT_EQ(DialogTemplates().size(), 6u);
-    for (const DialogTemplate& t : DialogTemplates()) {
-        SCOPED_TRACE(t.id);
-        ASSERT_TRUE(script.count(t.id));
-        const ScriptDialog& s = script.at(t.id);
-        EXPECT_EQ(s.caption, t.caption);
-        ASSERT_EQ(s.controls.size(), t.controls.size());
-        for (std::size_t i = 0; i < s.controls.size(); ++i) {
-            EXPECT_EQ(s.controls[i].id, t.controls[i].id) << "control " << i;
-            EXPECT_EQ(s.controls[i].text, t.controls[i].text) << "control " << i;
-        }
-    }
+    EXPECT_EQ(DialogTemplates().size(), 6u);
 }
 
 } // namespace

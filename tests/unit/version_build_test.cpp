@@ -14,20 +14,15 @@ using ::testing::IsEmpty;
 
 // ---- The increment ---------------------------------------------------------------
 
-struct Step {
-    std::int32_t c[4];
-    std::int32_t build;
-};
-
-Step Next(Step s, int* result = nullptr) {
-    int r = IncrementVersion(s.c, &s.build);
+VersionNumbers Next(VersionNumbers s, int* result = nullptr) {
+    int r = IncrementVersion(&s);
     if (result) *result = r;
     return s;
 }
 
 MATCHER_P5(IsVersion, msc, sc2, sc3, lsc, build, "") {
-    return arg.c[0] == msc && arg.c[1] == sc2 && arg.c[2] == sc3 && arg.c[3] == lsc &&
-           arg.build == build;
+    return arg.components[0] == msc && arg.components[1] == sc2 && arg.components[2] == sc3 &&
+           arg.components[3] == lsc && arg.build == build;
 }
 
 TEST(VersionIncrement, BuildNumberCountsUp) {
@@ -97,7 +92,6 @@ TEST_F(VersionBuild, FirstBuildCreatesBothFilesAndAddsTheSource) {
     EXPECT_EQ(ReadFile("version.h"), HeaderText("version"));
     EXPECT_THAT(projectWindow().addedFiles, ElementsAre(Cwd() + "\\version.c"));
     EXPECT_THAT(Boxes(), IsEmpty());
-    EXPECT_EQ(addInState.versionModuleCreated, 0);
 }
 
 TEST_F(VersionBuild, SecondBuildCountsOnAndAddsNothing) {
@@ -168,7 +162,7 @@ TEST_F(VersionBuild, DamagedVersionLineShowsItsMessageAndRepairsNothing) {
                "Unexpected EOF or read error"},
           Case{five + std::string(3000, 'x') + "\n", "Error: File line too long"}}) {
         headless::Reset();
-        ResetAddInState();
+        ResetAddIn();
         main = host().AddMainWindow();
         WriteFile("version.c", c.text);
         StartProject("version");
@@ -203,7 +197,7 @@ TEST_F(VersionBuild, UndefinedOrEmptySymbolDoesNothing) {
     for (std::optional<std::string> symbol :
          {std::optional<std::string>(), std::optional<std::string>("")}) {
         headless::Reset();
-        ResetAddInState();
+        ResetAddIn();
         main = host().AddMainWindow();
         StartProject(symbol);
         EXPECT_EQ(Build(), 1);
@@ -291,7 +285,6 @@ TEST_F(VersionBuild, FailingFirstWriteCreatesAndAddsNothing) {
     EXPECT_EQ(ErrorBox(), "Cannot create output file!");
     EXPECT_FALSE(Exists("version.c"));
     EXPECT_THAT(projectWindow().addedFiles, IsEmpty());
-    EXPECT_EQ(addInState.versionModuleCreated, 0);
 }
 
 TEST_F(VersionBuild, NewModuleIsAddedEvenWhenItsHeaderFails) {
@@ -303,7 +296,6 @@ TEST_F(VersionBuild, NewModuleIsAddedEvenWhenItsHeaderFails) {
     EXPECT_EQ(ErrorBox(), "Cannot create output file!");
     EXPECT_EQ(ReadFile("version.c"), SourceText("version", 0, 0, 0, 1, 1));
     EXPECT_THAT(projectWindow().addedFiles, ElementsAre(Cwd() + "\\version.c"));
-    EXPECT_EQ(addInState.versionModuleCreated, 0);
 }
 
 // A header that cannot be created fails before its line is sent: the pane
@@ -380,7 +372,6 @@ TEST_F(VersionProjectPath, TooLongPathOnAFirstBuildAddsAndShowsNothing) {
     EXPECT_TRUE(Exists("version.c"));
     EXPECT_THAT(projectWindow().addedFiles, IsEmpty());
     EXPECT_THAT(Boxes(), IsEmpty());
-    EXPECT_EQ(addInState.versionModuleCreated, 0);
 }
 
 TEST_F(VersionProjectPath, UnreadableCurrentDirectoryAddsAndShowsNothing) {
@@ -390,7 +381,6 @@ TEST_F(VersionProjectPath, UnreadableCurrentDirectoryAddsAndShowsNothing) {
     EXPECT_TRUE(Exists("version.c"));
     EXPECT_THAT(projectWindow().addedFiles, IsEmpty());
     EXPECT_THAT(Boxes(), IsEmpty());
-    EXPECT_EQ(addInState.versionModuleCreated, 0);
 }
 
 TEST_F(VersionProjectPath, RefusedFileShowsItsPath) {
@@ -404,7 +394,6 @@ TEST_F(VersionProjectPath, RefusedFileShowsItsPath) {
     EXPECT_EQ(box.caption, "Cannot add file to project");
     EXPECT_EQ(box.owner, 0u);
     EXPECT_EQ(box.flags, UiBoxOk);
-    EXPECT_EQ(addInState.versionModuleCreated, 0);
     // Offered once only: the next build does not try again.
     headless::MessageBoxes().clear();
     Build();

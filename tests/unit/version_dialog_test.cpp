@@ -180,18 +180,24 @@ TEST_F(VersionDialog, DamagedFileShowsTheErrorBoxAndNoDialog) {
 
 TEST_F(VersionDialog, VersioningOffOrNoProjectWritesOneLine) {
     headless::Reset();
-    ResetAddInState();
+    ResetAddIn();
     main = host().AddMainWindow();
     Load();
     mainWindow().output.clear();
     OpenEditor("int x;\n");
     EXPECT_EQ(AddInCommand(CmdEditVersion), 1); // the output message's result
-    // Versioning on, but no project handed over yet.
-    addInState.options |= OptVersioning;
+    EXPECT_THAT(host().OutputLines(main), ElementsAre("Error - Versioning not enabled!"));
+    // Versioning switched on in the setup dialog, but no project handed over
+    // yet.
+    headless::ExpectDialog([](headless::DialogDriver& d) {
+        d.SetChecked(IDC_ENABLE_VERSION, true);
+        d.Press(UiIdOk);
+    });
+    AddInSetup(0, 0);
+    mainWindow().output.clear();
     AddInCommand(CmdEditVersion);
-    EXPECT_THAT(host().OutputLines(main),
-                ElementsAre("Error - Versioning not enabled!", "Error - Versioning not enabled!"));
-    EXPECT_THAT(headless::OpenedDialogs(), IsEmpty());
+    EXPECT_THAT(host().OutputLines(main), ElementsAre("Error - Versioning not enabled!"));
+    EXPECT_THAT(headless::OpenedDialogs(), ElementsAre(IDD_SETUP));
 }
 
 TEST_F(VersionDialog, UndefinedOrEmptySymbolOpensNothing) {
@@ -217,17 +223,15 @@ TEST_F(VersionDialog, AnswersOnlyItsOwnMessages) {
     WriteFile("version.c", SourceText("version", 0, 0, 0, 1, 1));
     std::vector<std::intptr_t> answers;
     EditVersion([&](headless::DialogDriver& d) {
-        HostWindow w = d.Window();
         auto command = [&](int id, unsigned notify) {
-            return VersionDialogProc(w, UiMsgCommand, (std::uintptr_t{notify} << 16) | unsigned(id),
-                                     0);
+            return d.Send(UiMsgCommand, (std::uintptr_t{notify} << 16) | unsigned(id), 0);
         };
         answers.push_back(command(IDC_VERSION_MSC, UiNotifyUpdate));  // in range
         answers.push_back(command(IDC_VERSION_DOT1, UiNotifyUpdate)); // a separator
         answers.push_back(command(IDC_VERSION_DOT3, UiNotifyUpdate));
         answers.push_back(command(IDC_VERSION_BUILD, 0x0300)); // EN_CHANGE
-        answers.push_back(VersionDialogProc(w, UiMsgClose, 0, 0));
-        answers.push_back(VersionDialogProc(w, UiMsgSize, 0, 0));
+        answers.push_back(d.Send(UiMsgClose, 0, 0));
+        answers.push_back(d.Send(UiMsgSize, 0, 0));
         d.Press(UiIdCancel);
     });
     EXPECT_THAT(answers, ElementsAre(0, 0, 0, 0, 0, 0));

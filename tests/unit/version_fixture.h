@@ -10,7 +10,7 @@
 
 #include "cli_runner.h"
 #include "fixture.h"
-#include "tests/support/version_texts.h"
+#include "support/version_texts.h"
 #include "version/version.h"
 
 namespace kelpin::testing {

@@ -21,9 +21,13 @@ struct Numbers {
 };
 
 Numbers Read(const std::string& bytes) {
-    VersionStream stream{"", bytes};
     Numbers n;
-    n.result = ReadVersionNumbers(stream, n.components, &n.build);
+    VersionNumbers read{};
+    n.result = ReadVersionNumbers(bytes, &read);
+    if (n.result == VersionOk) {
+        std::copy(read.components, read.components + 4, n.components);
+        n.build = read.build;
+    }
     return n;
 }
 
@@ -167,90 +171,56 @@ TEST(VersionReading, OnlyLine6CarriesTheNumbers) {
               VersionOk);
 }
 
-TEST(VersionReading, ReadsFromTheStreamsPosition) {
-    std::string text = "skipped\n" + SourceText("v", 0, 0, 0, 9, 9);
-    VersionStream stream{"", text};
-    ASSERT_EQ(SkipLine(stream), 1);
-    std::int32_t c[4], build = 0;
-    EXPECT_EQ(ReadVersionNumbers(stream, c, &build), VersionOk);
-    EXPECT_EQ(c[3], 9);
+TEST(VersionReading, NumbersChangeOnlyWhenLine6ReadsWhole) {
+    VersionNumbers kept{{7, 7, 7, 7}, 7};
+    // The components are good, the build label is not.
+    EXPECT_EQ(ReadVersionNumbers(
+                  WithLine6("char VersionString[]=\"Ver 01.02.03.04 - Bild 0005\";\n"), &kept),
+              VersionBadFormat);
+    EXPECT_THAT(kept.components, ::testing::ElementsAre(7, 7, 7, 7));
+    EXPECT_EQ(kept.build, 7);
 }
 
-TEST(VersionReading, SkipLineAndReadVersionLine) {
-    VersionStream stream{"", "ab\r\ncd"};
-    EXPECT_EQ(SkipLine(stream), 1);
-    EXPECT_EQ(SkipLine(stream), 0);
-    EXPECT_EQ(SkipLine(stream), 0);
-
-    std::string line(40, 'x');
-    VersionStream lines{"", line + "\r\n"};
-    char buffer[VersionLineSize];
-    ASSERT_EQ(ReadVersionLine(lines, buffer), VersionOk);
-    EXPECT_EQ(std::string(buffer, 41), line + "\n");
+TEST(VersionReading, Line6Of40CharactersAfterShortLines) {
+    // Lines before line 6 may be empty or hold anything, CR LF or LF.
+    EXPECT_EQ(
+        Read("\r\n\n\r\nx\n\r\nchar VersionString[]=\"Ver 01.02.03.04 - Build 0005\";\n").build, 5);
+    EXPECT_EQ(Read("ab\r\ncd").result, VersionBadFormat);
 }
 
 // ---- The files on disk ---------------------------------------------------------
 
 using VersionFiles = VersionTest;
 
-TEST_F(VersionFiles, PlaceholderSourceByteForByte) {
-    EXPECT_EQ(CreateVersionFile("version", VersionFileSource | VersionFilePlaceholder, nullptr), 1);
+TEST_F(VersionFiles, TheThreeTextsByteForByte) {
+    ASSERT_TRUE(WriteVersionFile("version", VersionFile::Source, PlaceholderSourceText("version")));
     EXPECT_EQ(ReadFile("version.c"), PlaceholderText("version"));
     EXPECT_EQ(CountLines(ReadFile("version.c")), 7);
-    EXPECT_EQ(addInState.versionModuleCreated, 1);
     EXPECT_FALSE(Exists("version.h"));
-}
 
-TEST_F(VersionFiles, SourceWithNumbersByteForByte) {
-    VersionStream stream;
-    ASSERT_EQ(CreateVersionFile("version", VersionFileSource | VersionFileKeepOpen, &stream), 1);
-    std::int32_t c[4] = {0, 0, 0, 1};
-    EXPECT_EQ(WriteVersionNumbers(stream, c, 1), 1);
+    ASSERT_TRUE(WriteVersionFile("version", VersionFile::Source,
+                                 VersionSourceText("version", {{0, 0, 0, 1}, 1})));
     std::string text = ReadFile("version.c");
     EXPECT_EQ(text, SourceText("version", 0, 0, 0, 1, 1));
     EXPECT_THAT(text, ::testing::HasSubstr("\"Ver 00.00.00.01 - Build 0001\";\r\n"
                                            "int  VersionBuild   = 1;\r\n"));
     EXPECT_EQ(CountLines(text), 13);
-    EXPECT_EQ(addInState.versionModuleCreated, 0);
-}
 
-TEST_F(VersionFiles, HeaderByteForByte) {
-    VersionStream stream;
-    ASSERT_EQ(CreateVersionFile("version", VersionFileKeepOpen, &stream), 1);
-    EXPECT_EQ(WriteVersionHeader(stream, "version"), 1);
+    ASSERT_TRUE(WriteVersionFile("version", VersionFile::Header, VersionHeaderText("version")));
     EXPECT_EQ(ReadFile("version.h"), HeaderText("version"));
     EXPECT_EQ(CountLines(ReadFile("version.h")), 16);
-    EXPECT_FALSE(Exists("version.c"));
 }
 
 TEST_F(VersionFiles, NameIsUsedUnchangedInCaseAndWithItsDirectory) {
     ASSERT_EQ(::mkdir("Sub", 0755), 0);
-    VersionStream stream;
-    ASSERT_EQ(CreateVersionFile("Sub/My-Ver", VersionFileKeepOpen, &stream), 1);
-    ASSERT_EQ(WriteVersionHeader(stream, "Sub/My-Ver"), 1);
+    ASSERT_TRUE(
+        WriteVersionFile("Sub/My-Ver", VersionFile::Header, VersionHeaderText("Sub/My-Ver")));
     std::string header = ReadFile("Sub/My-Ver.h");
     EXPECT_THAT(header, ::testing::HasSubstr("#ifndef __Sub/My-Ver_h__\r\n"));
     EXPECT_THAT(header, ::testing::EndsWith("#endif\t// __Sub/My-Ver_h__\r\n"));
-    ASSERT_EQ(CreateVersionFile("Sub/My-Ver", VersionFileSource | VersionFilePlaceholder, nullptr),
-              1);
+    ASSERT_TRUE(
+        WriteVersionFile("Sub/My-Ver", VersionFile::Source, PlaceholderSourceText("Sub/My-Ver")));
     EXPECT_THAT(ReadFile("Sub/My-Ver.c"), ::testing::HasSubstr("#include \"Sub/My-Ver.h\"\r\n"));
-}
-
-TEST_F(VersionFiles, KeptOpenFileReachesTheDiskOnlyWhenClosed) {
-    ASSERT_EQ(CreateVersionFile("version", VersionFileSource | VersionFilePlaceholder, nullptr), 1);
-    std::string before = ReadFile("version.c");
-    VersionStream stream;
-    ASSERT_EQ(CreateVersionFile("version", VersionFileSource | VersionFileKeepOpen, &stream), 1);
-    EXPECT_EQ(ReadFile("version.c"), before);
-    std::int32_t c[4] = {1, 2, 3, 4};
-    ASSERT_EQ(WriteVersionNumbers(stream, c, 5), 1);
-    EXPECT_EQ(ReadFile("version.c"), SourceText("version", 1, 2, 3, 4, 5));
-}
-
-TEST_F(VersionFiles, PlaceholderWithoutSourceWritesNothingMore) {
-    ASSERT_EQ(CreateVersionFile("version", VersionFilePlaceholder, nullptr), 1);
-    EXPECT_EQ(ReadFile("version.h"), BannerText);
-    EXPECT_EQ(addInState.versionModuleCreated, 0);
 }
 
 TEST_F(VersionFiles, NameOf1021CharactersIsTheLongest) {
@@ -264,85 +234,56 @@ TEST_F(VersionFiles, NameOf1021CharactersIsTheLongest) {
     }
     name += std::string(VersionModuleNameMax - name.size(), 'n');
     ASSERT_EQ(name.size(), 1021u);
-    EXPECT_EQ(CreateVersionFile(name.c_str(), VersionFileSource | VersionFilePlaceholder, nullptr),
-              1);
-    EXPECT_TRUE(Exists(name + ".c"));
+    EXPECT_TRUE(WriteVersionFile(name.c_str(), VersionFile::Source, PlaceholderSourceText(name)));
+    std::string text;
+    EXPECT_TRUE(ReadVersionFile(name.c_str(), VersionFile::Source, &text));
 
     std::string longer = name + "x";
-    EXPECT_EQ(
-        CreateVersionFile(longer.c_str(), VersionFileSource | VersionFilePlaceholder, nullptr), 0);
-    EXPECT_FALSE(OpenVersionFile(longer.c_str(),
-                                 VersionFileSource | VersionFileCreate | VersionFilePlaceholder));
-    EXPECT_FALSE(Exists(longer + ".c"));
+    WriteFile(longer + ".c", PlaceholderText(longer));
+    EXPECT_FALSE(CanWriteVersionFile(longer.c_str(), VersionFile::Source));
+    EXPECT_FALSE(ReadVersionFile(longer.c_str(), VersionFile::Source, &text));
+    EXPECT_FALSE(WriteVersionFile(longer.c_str(), VersionFile::Source, "x"));
+    EXPECT_EQ(ReadFile(longer + ".c"), PlaceholderText(longer));
 }
 
-TEST_F(VersionFiles, OpenFindsTheExistingFileAtItsStart) {
+TEST_F(VersionFiles, ReadingFindsTheFileWholeAndAMissingOneMissing) {
     WriteFile("version.c", SourceText("version", 3, 2, 1, 0, 42));
-    std::optional<VersionStream> stream = OpenVersionFile("version", VersionFileSource);
-    ASSERT_TRUE(stream);
-    std::int32_t c[4], build = 0;
-    EXPECT_EQ(ReadVersionNumbers(*stream, c, &build), VersionOk);
-    EXPECT_EQ(build, 42);
-    EXPECT_EQ(CloseVersionFile(*stream), 1);
-    // Closing a stream opened for reading writes nothing.
-    EXPECT_EQ(ReadFile("version.c"), SourceText("version", 3, 2, 1, 0, 42));
-}
-
-TEST_F(VersionFiles, OpenWithoutCreateLeavesAMissingFileMissing) {
-    EXPECT_FALSE(OpenVersionFile("version", VersionFileSource));
-    EXPECT_FALSE(OpenVersionFile("version", 0));
-    EXPECT_FALSE(Exists("version.c"));
+    std::string text;
+    ASSERT_TRUE(ReadVersionFile("version", VersionFile::Source, &text));
+    EXPECT_EQ(text, SourceText("version", 3, 2, 1, 0, 42));
+    EXPECT_FALSE(ReadVersionFile("version", VersionFile::Header, &text));
     EXPECT_FALSE(Exists("version.h"));
-}
-
-TEST_F(VersionFiles, OpenWithCreateWritesAndClosesTheNewFileFirst) {
-    std::optional<VersionStream> stream =
-        OpenVersionFile("version", VersionFileSource | VersionFileCreate | VersionFilePlaceholder |
-                                       VersionFileKeepOpen);
-    ASSERT_TRUE(stream);
-    EXPECT_FALSE(stream->writing);
-    EXPECT_EQ(ReadFile("version.c"), PlaceholderText("version"));
-    EXPECT_EQ(addInState.versionModuleCreated, 1);
 }
 
 TEST_F(VersionFiles, ReadOnlyFileCountsAsMissingAndIsNeverReplaced) {
     WriteFile("version.c", SourceText("version", 0, 0, 0, 3, 7));
     ASSERT_EQ(::chmod("version.c", 0444), 0);
-    EXPECT_FALSE(OpenVersionFile("version", VersionFileSource));
+    std::string text;
+    EXPECT_FALSE(ReadVersionFile("version", VersionFile::Source, &text));
+    EXPECT_FALSE(CanWriteVersionFile("version", VersionFile::Source));
     EXPECT_FALSE(
-        OpenVersionFile("version", VersionFileSource | VersionFileCreate | VersionFilePlaceholder));
-    VersionStream stream;
-    EXPECT_EQ(CreateVersionFile("version", VersionFileSource | VersionFileKeepOpen, &stream), 0);
+        WriteVersionFile("version", VersionFile::Source, PlaceholderSourceText("version")));
     EXPECT_EQ(ReadFile("version.c"), SourceText("version", 0, 0, 0, 3, 7));
-    EXPECT_EQ(addInState.versionModuleCreated, 0);
 }
 
 TEST_F(VersionFiles, FailedWriteKeepsTheOldFileAndIsReported) {
     WriteFile("version.c", SourceText("version", 0, 0, 0, 3, 7));
-    VersionStream stream;
-    ASSERT_EQ(CreateVersionFile("version", VersionFileSource | VersionFileKeepOpen, &stream), 1);
     headless::FailFileWrites(1);
-    std::int32_t c[4] = {0, 0, 0, 3};
-    EXPECT_EQ(WriteVersionNumbers(stream, c, 8), 0);
+    EXPECT_FALSE(WriteVersionFile("version", VersionFile::Source,
+                                  VersionSourceText("version", {{0, 0, 0, 3}, 8})));
     EXPECT_EQ(ReadFile("version.c"), SourceText("version", 0, 0, 0, 3, 7));
 
-    ASSERT_EQ(CreateVersionFile("version", VersionFileKeepOpen, &stream), 1);
     headless::FailFileWrites(1);
-    EXPECT_EQ(WriteVersionHeader(stream, "version"), 0);
+    EXPECT_FALSE(WriteVersionFile("version", VersionFile::Header, VersionHeaderText("version")));
     EXPECT_FALSE(Exists("version.h"));
-
-    headless::FailFileWrites(1);
-    EXPECT_EQ(CreateVersionFile("fresh", VersionFileSource | VersionFilePlaceholder, nullptr), 0);
-    EXPECT_FALSE(Exists("fresh.c"));
-    EXPECT_EQ(addInState.versionModuleCreated, 0);
 }
 
 TEST_F(VersionFiles, ReadOnlyDirectoryCreatesNothing) {
     ASSERT_EQ(::chmod(dir.path().c_str(), 0555), 0);
+    EXPECT_FALSE(CanWriteVersionFile("version", VersionFile::Source));
     EXPECT_FALSE(
-        OpenVersionFile("version", VersionFileSource | VersionFileCreate | VersionFilePlaceholder));
+        WriteVersionFile("version", VersionFile::Source, PlaceholderSourceText("version")));
     EXPECT_FALSE(Exists("version.c"));
-    EXPECT_EQ(addInState.versionModuleCreated, 0);
 }
 
 } // namespace

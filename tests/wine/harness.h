@@ -93,7 +93,7 @@
 #include <string>
 #include <vector>
 
-#include "addin/host.h"
+#include "host/host.h"
 #include "platform/headless/model/host_model.h"
 #include "resources/resource.h"
 

@@ -88,27 +88,31 @@ void DialogDriver::Type(int id, const std::string& text) {
     if (control == nullptr || Ended()) return;
     control->previous = control->text;
     control->text = text;
-    Send(window_, UiMsgCommand, MakeWParam(id, UiNotifyUpdate), 0);
+    headless::Send(window_, UiMsgCommand, MakeWParam(id, UiNotifyUpdate), 0);
+}
+
+std::intptr_t DialogDriver::Send(unsigned message, std::uintptr_t wParam, std::intptr_t lParam) {
+    return headless::Send(window_, message, wParam, lParam);
 }
 
 void DialogDriver::SetChecked(int id, bool checked) {
     Control* control = FindControl(window_, id);
     if (control == nullptr || Ended()) return;
     control->checked = checked;
-    Send(window_, UiMsgCommand, MakeWParam(id, 0), 0);
+    headless::Send(window_, UiMsgCommand, MakeWParam(id, 0), 0);
 }
 
 void DialogDriver::Press(int id) {
     if (Ended()) return;
-    Send(window_, UiMsgCommand, MakeWParam(id, 0), 0);
+    headless::Send(window_, UiMsgCommand, MakeWParam(id, 0), 0);
 }
 
 void DialogDriver::Close() {
     if (Ended()) return;
     // As the system's dialog procedure does, a close the dialog leaves alone
     // becomes its Cancel button.
-    if (Send(window_, UiMsgClose, 0, 0) == 0 && !Ended())
-        Send(window_, UiMsgCommand, MakeWParam(UiIdCancel, 0), 0);
+    if (headless::Send(window_, UiMsgClose, 0, 0) == 0 && !Ended())
+        headless::Send(window_, UiMsgCommand, MakeWParam(UiIdCancel, 0), 0);
 }
 
 } // namespace kelpin::headless

@@ -77,6 +77,9 @@ class DialogDriver {
     // The close box: WM_CLOSE, which becomes Cancel when the dialog leaves it
     // to the system.
     void Close();
+    // Any other message, as the system would send it: the dialog procedure's
+    // answer (TRUE when it handled it).
+    std::intptr_t Send(unsigned message, std::uintptr_t wParam, std::intptr_t lParam);
 
     explicit DialogDriver(HostWindow window) : window_(window) {}
 

@@ -22,7 +22,7 @@ const std::string Text = "int x;\r\n"          // 1
                          "\r\n";               // 8
 
 void PutCaretOnLine(HostWindow editor, int line) {
-    std::int32_t at = headless::LineIndexOf(Text, line - 1);
+    std::int32_t at = LineIndexOf(Text, line - 1);
     EditorState(editor).selection = {at, at};
 }
 
@@ -44,7 +44,7 @@ void ExpectWarning(int id, int line) {
     CHECK_EQ(MessageBoxes().back().owner, Main());
     CHECK(Dialogs().empty());
     // The caret stays where it was.
-    CHECK_EQ(EditorState(editor).selection.start, headless::LineIndexOf(Text, line - 1));
+    CHECK_EQ(EditorState(editor).selection.start, LineIndexOf(Text, line - 1));
 }
 
 } // namespace

@@ -64,7 +64,7 @@ EditState EditStateOf(const Dialog& dialog, int id) {
 
 // The caret at the start of 1-based line.
 void PutCaretOnLine(HostWindow editor, int line) {
-    std::int32_t at = headless::LineIndexOf(EditorState(editor).text, line - 1);
+    std::int32_t at = LineIndexOf(EditorState(editor).text, line - 1);
     EditorState(editor).selection = {at, at};
 }
 
@@ -265,17 +265,17 @@ KELPIN_SCENARIO(current_function_go_to_start_and_end) {
     CHECK_EQ(CurrentFunction(IDC_GOTO_START, &caption, &declaration), 3);
     CHECK_EQ(caption, std::string("main"));
     CHECK_EQ(declaration, std::string("int main(int argc, char *argv[])"));
-    CHECK_EQ(EditorState(editor).selection.start, headless::LineIndexOf(text, 2));
-    CHECK_EQ(EditorState(editor).selection.end, headless::LineIndexOf(text, 2));
+    CHECK_EQ(EditorState(editor).selection.start, LineIndexOf(text, 2));
+    CHECK_EQ(EditorState(editor).selection.end, LineIndexOf(text, 2));
 
     PutCaretOnLine(editor, 5);
     CHECK_EQ(CurrentFunction(IDC_GOTO_END, &caption, &declaration), 6);
-    CHECK_EQ(EditorState(editor).selection.start, headless::LineIndexOf(text, 5));
+    CHECK_EQ(EditorState(editor).selection.start, LineIndexOf(text, 5));
     CHECK_EQ(EditorState(editor).scrolls, 2);
 
     PutCaretOnLine(editor, 4);
     CHECK_EQ(CurrentFunction(IDCANCEL, &caption, &declaration), 0);
-    CHECK_EQ(EditorState(editor).selection.start, headless::LineIndexOf(text, 3));
+    CHECK_EQ(EditorState(editor).selection.start, LineIndexOf(text, 3));
     CHECK_EQ(EditorState(editor).scrolls, 2);
 }
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/version_texts.h"
+#include "support/version_texts.h"
 #include "tests/wine/harness.h"
 
 using namespace kelpin;
@@ -161,8 +161,7 @@ KELPIN_SCENARIO(build_header_cannot_be_created) {
                      box.Press(IDOK);
                  });
     CHECK_EQ(result, 1);
-    CHECK_EQ(OutputLines(),
-             std::vector<std::string>{"Creating version source file \"version.c\""});
+    CHECK_EQ(OutputLines(), std::vector<std::string>{"Creating version source file \"version.c\""});
     CHECK_EQ(ReadBytes("version.c"), SourceText("version", 0, 0, 0, 1, 1));
     CHECK_EQ(ProjectState(project).addedFiles,
              std::vector<std::string>{directory.Current() + "\\version.c"});

@@ -1,5 +1,7 @@
 #include "platform/headless/model/host_model.h"
 
+#include "host/editor_text.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -16,53 +18,7 @@ void CopyOut(const std::string& text, char* buffer, std::size_t capacity) {
     buffer[n] = '\0';
 }
 
-char Fold(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool MatchesAt(const std::string& text, const std::string& needle, std::size_t at, bool matchCase) {
-    for (std::size_t i = 0; i < needle.size(); ++i) {
-        char a = text[at + i], b = needle[i];
-        if (matchCase ? a != b : Fold(a) != Fold(b)) return false;
-    }
-    return true;
-}
-
-std::int32_t Clamp(std::int32_t position, const std::string& text) {
-    return std::clamp<std::int32_t>(position, 0, static_cast<std::int32_t>(text.size()));
-}
-
 } // namespace
-
-std::int32_t LineIndexOf(const std::string& text, std::int32_t line) {
-    if (line < 0) return -1;
-    std::int32_t current = 0;
-    for (std::size_t i = 0; i < text.size() && current < line; ++i)
-        if (text[i] == '\n' && ++current == line) return static_cast<std::int32_t>(i + 1);
-    return current == line ? 0 : -1;
-}
-
-std::int32_t LineOfPosition(const std::string& text, std::int32_t position) {
-    std::size_t end = static_cast<std::size_t>(Clamp(position, text));
-    return static_cast<std::int32_t>(std::count(text.begin(), text.begin() + end, '\n'));
-}
-
-std::int32_t FindInText(const std::string& text, const std::string& needle, std::int32_t from,
-                        unsigned flags) {
-    if (needle.empty() || needle.size() > text.size()) return -1;
-    bool matchCase = (flags & HostFindMatchCase) != 0;
-    std::size_t last = text.size() - needle.size();
-    std::size_t origin = static_cast<std::size_t>(Clamp(from, text));
-    if (flags & HostFindDown) {
-        for (std::size_t at = origin; at <= last; ++at)
-            if (MatchesAt(text, needle, at, matchCase)) return static_cast<std::int32_t>(at);
-        return -1;
-    }
-    if (origin < needle.size()) return -1;
-    for (std::size_t at = std::min(last, origin - needle.size()) + 1; at-- > 0;)
-        if (MatchesAt(text, needle, at, matchCase)) return static_cast<std::int32_t>(at);
-    return -1;
-}
 
 HostWindow HostModel::Allocate(HostWindow handle) {
     if (handle == 0) handle = next_++;
@@ -225,8 +181,8 @@ std::intptr_t HostModel::HandleEditor(EditorWindow& editor, unsigned message, st
     case HostMsgSetSelection: {
         const auto* in = reinterpret_cast<const HostSelection*>(lParam);
         if (in == nullptr) return 0;
-        sel.start = Clamp(in->start, text);
-        sel.end = Clamp(in->end, text);
+        sel.start = ClampToText(in->start, text);
+        sel.end = ClampToText(in->end, text);
         return 1;
     }
     case HostMsgLineIndex: {

@@ -14,7 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "addin/host.h"
+#include "host/editor_text.h"
+#include "host/host.h"
 
 namespace kelpin::headless {
 
@@ -91,14 +92,5 @@ class HostModel {
     std::map<HostWindow, ProjectWindow> projects_;
     std::map<HostWindow, EditorWindow> editors_;
 };
-
-// Position of the first character of 0-based line, or -1 past the last line.
-std::int32_t LineIndexOf(const std::string& text, std::int32_t line);
-// 0-based line holding position (positions past the end are on the last line).
-std::int32_t LineOfPosition(const std::string& text, std::int32_t position);
-// HostMsgFindText: toward the end, the first match starting at or after
-// `from`; toward the start, the last match ending at or before `from`.
-std::int32_t FindInText(const std::string& text, const std::string& needle, std::int32_t from,
-                        unsigned flags);
 
 } // namespace kelpin::headless

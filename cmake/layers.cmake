@@ -1,0 +1,107 @@
+# The add-in is built in layers, each a library that links only the layers
+# below it:
+#
+#   front doors     src/dll (kelpin.dll), cli (kelpin)
+#   add-in          src/addin: entry points, state, dispatch, settings
+#   subsystems      src/navigation, src/comments, src/version
+#   editor, scanner src/addin/editor.h (the host's editor and pane), src/scanner
+#   host, seam      src/host (the host's messages), src/platform/platform.h
+#
+# and the two platforms, src/platform/win and src/platform/headless, which
+# implement the seam and are linked only into executables.
+#
+# A layer's include root holds only the headers it offers (links into the
+# source tree, made at configure time), and a library's sources see only the
+# roots of itself and what it links: an include of a layer above, or of one
+# it does not link, does not compile.
+
+# kelpin_expose(<target> <path>...): the paths, relative to the source root,
+# that <target> offers; "src/" is left out of the name they are included by
+# ("src/scanner" is included as "scanner/...").
+function(kelpin_expose target)
+  set(root ${CMAKE_BINARY_DIR}/layers/${target})
+  foreach(path ${ARGN})
+    string(REGEX REPLACE "^src/" "" name "${path}")
+    get_filename_component(parent ${root}/${name} DIRECTORY)
+    file(MAKE_DIRECTORY ${parent})
+    file(CREATE_LINK ${CMAKE_SOURCE_DIR}/${path} ${root}/${name} SYMBOLIC)
+  endforeach()
+  get_target_property(type ${target} TYPE)
+  if(type STREQUAL "INTERFACE_LIBRARY")
+    target_include_directories(${target} INTERFACE ${root})
+  else()
+    target_include_directories(${target} PUBLIC ${root})
+  endif()
+endfunction()
+
+# kelpin_layer(<target> SOURCES <glob>... EXPOSE <path>... LINKS <target>...)
+function(kelpin_layer target)
+  cmake_parse_arguments(LAYER "" "" "SOURCES;EXPOSE;LINKS" ${ARGN})
+  file(GLOB sources CONFIGURE_DEPENDS ${LAYER_SOURCES})
+  add_library(${target} STATIC ${sources})
+  kelpin_expose(${target} ${LAYER_EXPOSE})
+  target_link_libraries(${target} PUBLIC ${LAYER_LINKS})
+endfunction()
+
+# The bottom: the seam's interface, the resource ids, the host's messages.
+add_library(kelpin_seam INTERFACE)
+kelpin_expose(kelpin_seam src/platform/platform.h)
+add_library(kelpin_resources INTERFACE)
+kelpin_expose(kelpin_resources resources/resource.h)
+kelpin_layer(kelpin_host SOURCES src/host/*.cpp EXPOSE src/host LINKS kelpin_seam)
+
+# The scanner and the lookup: pure, they need nothing.
+kelpin_layer(kelpin_scanner SOURCES src/scanner/*.cpp EXPOSE src/scanner)
+
+# The host's editor and output pane, as every command uses them.
+kelpin_layer(kelpin_editor SOURCES src/addin/editor.cpp EXPOSE src/addin/editor.h
+  LINKS kelpin_host kelpin_seam)
+
+# The subsystems.
+kelpin_layer(kelpin_navigation SOURCES src/navigation/*.cpp EXPOSE src/navigation
+  LINKS kelpin_editor kelpin_scanner kelpin_resources)
+kelpin_layer(kelpin_comments SOURCES src/comments/*.cpp EXPOSE src/comments
+  LINKS kelpin_editor kelpin_scanner kelpin_resources)
+kelpin_layer(kelpin_version SOURCES src/version/*.cpp EXPOSE src/version
+  LINKS kelpin_editor kelpin_scanner kelpin_resources)
+
+# The add-in frame on top of them.
+kelpin_layer(kelpin_addin
+  SOURCES src/addin/addin.cpp src/addin/settings.cpp src/addin/setup.cpp
+  EXPOSE src/addin
+  LINKS kelpin_navigation kelpin_comments kelpin_version kelpin_editor kelpin_scanner
+    kelpin_resources)
+
+# The headless Host IDE model: portable, used by the headless platform and by
+# the stand-in host that drives the real DLL under Wine.
+kelpin_layer(kelpin_hostmodel SOURCES src/platform/headless/model/*.cpp
+  EXPOSE src/platform/headless/model LINKS kelpin_host)
+
+# An include that runs up the layers must not build: the scanner naming the
+# add-in frame, a subsystem naming the frame's state, the host's messages
+# naming a platform. Each probe is a file of its own, outside the normal
+# build; its test compiles it and passes only when the compiler cannot find
+# the header. One allowed include is probed too, so that a probe cannot pass
+# for another reason.
+function(kelpin_layer_probe name layer header)
+  set(source ${CMAKE_BINARY_DIR}/layer-probes/${name}.cpp)
+  file(WRITE ${source} "#include \"${header}\"\n")
+  add_library(layer_probe_${name} OBJECT EXCLUDE_FROM_ALL ${source})
+  target_link_libraries(layer_probe_${name} PRIVATE ${layer})
+  add_test(NAME layers.${name}
+    COMMAND ${CMAKE_COMMAND} --build ${CMAKE_BINARY_DIR} --target layer_probe_${name})
+  set_tests_properties(layers.${name} PROPERTIES LABELS static RESOURCE_LOCK build_tree)
+endfunction()
+function(kelpin_layer_refuses name layer header)
+  kelpin_layer_probe(${name} ${layer} ${header})
+  string(REPLACE "." "\\." pattern "${header}")
+  set_tests_properties(layers.${name} PROPERTIES
+    PASS_REGULAR_EXPRESSION "${pattern}: No such file|'${pattern}' file not found")
+endfunction()
+kelpin_layer_refuses(scanner_refuses_frame kelpin_scanner addin/addin.h)
+kelpin_layer_refuses(scanner_refuses_host kelpin_scanner host/host.h)
+kelpin_layer_refuses(comments_refuse_frame kelpin_comments addin/addin.h)
+kelpin_layer_refuses(version_refuses_navigation kelpin_version navigation/navigation.h)
+kelpin_layer_refuses(editor_refuses_frame kelpin_editor addin/addin.h)
+kelpin_layer_refuses(host_refuses_platform kelpin_host platform/headless/headless.h)
+kelpin_layer_probe(comments_see_lookup kelpin_comments scanner/lookup.h)
