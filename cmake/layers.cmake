@@ -4,8 +4,9 @@
 #   front doors     src/dll (kelpin.dll), cli (kelpin)
 #   add-in          src/addin: entry points, state, dispatch, settings
 #   subsystems      src/navigation, src/comments, src/version
-#   editor, scanner src/addin/editor.h (the host's editor and pane), src/scanner
-#   host, seam      src/host (the host's messages), src/platform/platform.h
+#   host, scanner   src/host: the host's messages, its editor and pane as the
+#                   commands work them; src/scanner: pure
+#   seam            src/platform/platform.h
 #
 # and the two platforms, src/platform/win and src/platform/headless, which
 # implement the seam and are linked only into executables.
@@ -48,28 +49,26 @@ add_library(kelpin_seam INTERFACE)
 kelpin_expose(kelpin_seam src/platform/platform.h)
 add_library(kelpin_resources INTERFACE)
 kelpin_expose(kelpin_resources resources/resource.h)
+# The host's messages and records, how its editors answer for their text,
+# and the helpers every command works the host's editor and pane with.
 kelpin_layer(kelpin_host SOURCES src/host/*.cpp EXPOSE src/host LINKS kelpin_seam)
 
 # The scanner and the lookup: pure, they need nothing.
 kelpin_layer(kelpin_scanner SOURCES src/scanner/*.cpp EXPOSE src/scanner)
 
-# The host's editor and output pane, as every command uses them.
-kelpin_layer(kelpin_editor SOURCES src/addin/editor.cpp EXPOSE src/addin/editor.h
-  LINKS kelpin_host kelpin_seam)
-
 # The subsystems.
 kelpin_layer(kelpin_navigation SOURCES src/navigation/*.cpp EXPOSE src/navigation
-  LINKS kelpin_editor kelpin_scanner kelpin_resources)
+  LINKS kelpin_host kelpin_scanner kelpin_resources)
 kelpin_layer(kelpin_comments SOURCES src/comments/*.cpp EXPOSE src/comments
-  LINKS kelpin_editor kelpin_scanner kelpin_resources)
+  LINKS kelpin_host kelpin_scanner kelpin_resources)
 kelpin_layer(kelpin_version SOURCES src/version/*.cpp EXPOSE src/version
-  LINKS kelpin_editor kelpin_scanner kelpin_resources)
+  LINKS kelpin_host kelpin_scanner kelpin_resources)
 
 # The add-in frame on top of them.
 kelpin_layer(kelpin_addin
   SOURCES src/addin/addin.cpp src/addin/settings.cpp src/addin/setup.cpp
   EXPOSE src/addin
-  LINKS kelpin_navigation kelpin_comments kelpin_version kelpin_editor kelpin_scanner
+  LINKS kelpin_navigation kelpin_comments kelpin_version kelpin_host kelpin_scanner
     kelpin_resources)
 
 # The headless Host IDE model: portable, used by the headless platform and by
@@ -102,6 +101,6 @@ kelpin_layer_refuses(scanner_refuses_frame kelpin_scanner addin/addin.h)
 kelpin_layer_refuses(scanner_refuses_host kelpin_scanner host/host.h)
 kelpin_layer_refuses(comments_refuse_frame kelpin_comments addin/addin.h)
 kelpin_layer_refuses(version_refuses_navigation kelpin_version navigation/navigation.h)
-kelpin_layer_refuses(editor_refuses_frame kelpin_editor addin/addin.h)
+kelpin_layer_refuses(host_refuses_frame kelpin_host addin/addin.h)
 kelpin_layer_refuses(host_refuses_platform kelpin_host platform/headless/headless.h)
 kelpin_layer_probe(comments_see_lookup kelpin_comments scanner/lookup.h)

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "addin/editor.h"
+#include "host/editor.h"
 #include "host/host.h"
 #include "platform/platform.h"
 

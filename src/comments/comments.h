@@ -17,7 +17,7 @@
 #include <string_view>
 #include <vector>
 
-#include "addin/editor.h"
+#include "host/editor.h"
 #include "scanner/lookup.h"
 
 namespace kelpin {

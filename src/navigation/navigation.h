@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "addin/editor.h"
+#include "host/editor.h"
 #include "scanner/lookup.h"
 
 namespace kelpin {

@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <string>
 
-#include "addin/editor.h"
+#include "host/editor.h"
 #include "version/version_module.h"
 
 namespace kelpin {

@@ -1,5 +1,5 @@
 // The editor helpers: each is one or a few host messages.
-#include "addin/editor.h"
+#include "host/editor.h"
 
 #include <cstring>
 #include <new>
