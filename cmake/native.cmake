@@ -48,6 +48,20 @@ if(NOT KELPIN_SANITIZE)
   # C++ runtime to find and relocate at every run of a Makefile rule.
   target_link_options(kelpin PRIVATE -static-libstdc++ -static-libgcc)
 endif()
+include(${CMAKE_SOURCE_DIR}/cmake/install.cmake)
+
+# What is shipped, on the optimised build (ctest --preset release runs the
+# label "dist"): the install rules, the man page against --help and the bash
+# completion.
+if(NOT KELPIN_SANITIZE)
+  set(KELPIN_DIST_TESTS ${CMAKE_SOURCE_DIR}/tests/dist)
+  add_test(NAME dist.install COMMAND bash ${KELPIN_DIST_TESTS}/install-test.sh ${CMAKE_BINARY_DIR})
+  add_test(NAME dist.man COMMAND bash ${KELPIN_DIST_TESTS}/man-test.sh $<TARGET_FILE:kelpin>
+    ${CMAKE_SOURCE_DIR}/docs/kelpin.1 ${CMAKE_SOURCE_DIR}/completions/kelpin.bash)
+  add_test(NAME dist.completion COMMAND bash ${KELPIN_DIST_TESTS}/completion-test.sh $<TARGET_FILE:kelpin>
+    ${CMAKE_SOURCE_DIR}/completions/kelpin.bash)
+  set_tests_properties(dist.install dist.man dist.completion PROPERTIES LABELS dist)
+endif()
 
 file(GLOB KELPIN_TEST_SOURCES CONFIGURE_DEPENDS tests/unit/*.cpp)
 add_executable(kelpin_tests ${KELPIN_TEST_SOURCES})
