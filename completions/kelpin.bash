@@ -3,15 +3,17 @@
 # The words come from the --help of the kelpin being completed, so they are
 # always the installed program's own: each command's subcommands and
 # options, which options take a value, and the name of each value and
-# argument. A FILE, and an option's OUT or DOCPATH, complete as file names;
-# a NAME argument (a version module) as the names of the .c files without
-# ".c"; any other value (a line number, a field's text, A.B.C.D) as nothing.
+# argument. A FILE or PATH, and an option's OUT or DOCPATH, complete as file
+# names; a NAME argument (a version module) as the names of the .c files
+# without ".c"; any other value (a line number, a field's text, A.B.C.D) as
+# nothing. An argument the help shows as repeated ("PATH TEXT ...") takes
+# every word from its place on.
 
 # _kelpin_words KELPIN [COMMAND...]
 # The words of that command's help, one a line:
 #   sub NAME            a subcommand
 #   opt NAME [VALUE]    an option, and the name of its value if it takes one
-#   arg NAME            a positional argument, in order
+#   arg NAME [...]      a positional argument, in order; "..." when repeated
 _kelpin_words() {
     local kelpin=$1 line section="" names value name
     shift
@@ -24,7 +26,8 @@ _kelpin_words() {
         "  "[!\ ]*) # an entry; its continuation lines are indented further
             read -r names value _ <<<"$line"
             case $section in
-            sub | arg) echo "$section $names" ;;
+            sub) echo "sub $names" ;;
+            arg) [[ $line == *" ... "* ]] && echo "arg $names ..." || echo "arg $names" ;;
             opt)
                 [[ $value =~ ^[A-Z][A-Z0-9_:]*$ ]] || value=""
                 for name in ${names//,/ }; do
@@ -55,7 +58,7 @@ _kelpin_modules() {
 # the help names $2.
 _kelpin_value() {
     case $1:$2 in
-    *:FILE | opt:OUT | opt:DOCPATH) _kelpin_files "$3" ;;
+    *:FILE | arg:PATH | opt:OUT | opt:DOCPATH) _kelpin_files "$3" ;;
     arg:NAME) _kelpin_modules "$3" ;;
     *) COMPREPLY=() ;;
     esac
@@ -91,7 +94,9 @@ _kelpin() {
     elif grep -q '^sub ' <<<"$words"; then
         mapfile -t COMPREPLY < <(compgen -W "$(sed -n 's/^sub //p' <<<"$words")" -- "$cur")
     else
-        _kelpin_value arg "$(sed -n 's/^arg //p' <<<"$words" | sed -n "$((args + 1))p")" "$cur"
+        # The argument at this place, or the repeated one that runs to the end.
+        _kelpin_value arg "$(awk -v n=$((args + 1)) '$1 == "arg" && (++i == n || (i < n && $3 == "...")) { name = $2 }
+            END { print name }' <<<"$words")" "$cur"
     fi
 }
 

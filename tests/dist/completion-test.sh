@@ -59,6 +59,30 @@ expect "" version set version ""
 expect "--build" version set version 1.2.3.4 --b
 expect "" comment module stock.c --name ""
 
+# A repeated argument, as CLI11 shows one ("PATH TEXT ..."), takes every
+# word from its place on; a stand-in program gives that help.
+mkdir "$scratch/.stand-in"
+cat >"$scratch/.stand-in/kelpin" <<'EOF'
+#!/bin/sh
+if [ "$1" = functions ]; then
+    printf '%s\n' 'List' 'Usage: kelpin functions [OPTIONS] PATH...' '' 'Positionals:' \
+        '  PATH TEXT ... REQUIRED      files or folders' '' 'Options:' \
+        '  -h,--help                   Print this help message and exit' \
+        '  -j INT                      jobs' '  --ext TEXT                  extension'
+else
+    printf '%s\n' 'Usage: kelpin [OPTIONS] SUBCOMMAND' '' 'Subcommands:' \
+        '  functions                   List' ''
+fi
+EOF
+chmod +x "$scratch/.stand-in/kelpin"
+real=$kelpin
+kelpin=$scratch/.stand-in/kelpin
+expect "stock.c store.txt" functions st
+expect "stock.c store.txt" functions version.c include st
+expect "" functions stock.c -j ""
+expect "--ext" functions stock.c --e
+kelpin=$real
+
 # Every command: "-" offers exactly its options, as its help lists them.
 walk() {
     local kind name value
