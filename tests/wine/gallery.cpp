@@ -109,8 +109,12 @@ RECT TemplateClient(const Dialog& dialog) {
                                        LockResource(LoadResource(AddIn().module, found)))
                                  : nullptr;
         if (data == nullptr) return;
-        // DLGTEMPLATE: style, extended style, item count, x, y, cx, cy.
-        const auto* fields = reinterpret_cast<const short*>(data + 10);
+        // DLGTEMPLATE: style, extended style, item count, x, y, cx, cy; a
+        // DLGTEMPLATEEX (version 1, signature 0xFFFF) has help id, extended
+        // style, style and item count before x.
+        const auto* words = reinterpret_cast<const WORD*>(data);
+        bool extended = words[0] == 1 && words[1] == 0xFFFF;
+        const auto* fields = reinterpret_cast<const short*>(data + (extended ? 18 : 10));
         client = {0, 0, fields[2], fields[3]};
         MapDialogRect(dialog.Handle(), &client);
     });
