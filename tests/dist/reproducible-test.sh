@@ -11,7 +11,7 @@ cd "$root"
 SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct 2>/dev/null || echo 1717243200)}
 export SOURCE_DATE_EPOCH
 
-work=$(mktemp -d /tmp/kelpin-reproducible.XXXXXX)
+work=$(mktemp -d "${TMPDIR:-/tmp}/kelpin-reproducible.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 first=$(scripts/package "$work/first")
 
