@@ -38,6 +38,7 @@ target_link_libraries(kelpin PRIVATE kelpin_addin kelpin_win user32 comdlg32 adv
 file(GLOB KELPIN_ICONS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/resources/icons/*.ico)
 set_source_files_properties(resources/kelpin.rc PROPERTIES OBJECT_DEPENDS
   "${CMAKE_SOURCE_DIR}/resources/resource.h;${KELPIN_ICONS}")
+include(${CMAKE_SOURCE_DIR}/cmake/install.cmake)
 
 # The DLL as a file, without running it: image kind, exports, imports and
 # resources. Needs no Wine, so it runs on every machine.

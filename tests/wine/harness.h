@@ -3,6 +3,8 @@
 // kelpin_wine_host.exe runs one scenario per process:
 //     kelpin_wine_host.exe <scenario>     run it; exit status 0 when it passed
 //     kelpin_wine_host.exe --list         print every scenario's name
+//     kelpin_wine_host.exe --gallery <folder> <stock.c>
+//                                         capture every dialog (gallery.cpp)
 //
 // Running them: `ctest --preset win32` (all), or one with
 //     ctest --preset win32 -R wine.frame.load_flag_1 --output-on-failure

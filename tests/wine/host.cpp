@@ -333,18 +333,29 @@ int main(int argc, char** argv) {
             std::printf("%s\n", name.c_str());
         return 0;
     }
-    if (argc < 2) {
-        std::fprintf(stderr, "usage: kelpin_wine_host.exe <scenario> [seconds] | --list\n");
+    if (argc < 2 || (std::strcmp(argv[1], "--gallery") == 0 && argc != 4)) {
+        std::fprintf(stderr, "usage: kelpin_wine_host.exe <scenario> [seconds] | --list\n"
+                             "       kelpin_wine_host.exe --gallery <folder> <stock.c>\n");
         return 2;
     }
-    auto found = Scenarios().find(argv[1]);
-    if (found == Scenarios().end()) {
-        std::printf("FAILED: no scenario named %s\n", argv[1]);
-        return 2;
+    const char* name = argv[1];
+    ScenarioBody body = nullptr;
+    if (std::strcmp(argv[1], "--gallery") == 0) {
+        // Not a scenario of the suite: tests/wine/gallery.sh runs it.
+        SetGalleryFolders(argv[2], argv[3]);
+        name = "gallery";
+        body = Gallery;
+    } else {
+        auto found = Scenarios().find(argv[1]);
+        if (found == Scenarios().end()) {
+            std::printf("FAILED: no scenario named %s\n", argv[1]);
+            return 2;
+        }
+        body = found->second;
     }
     SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX);
     SetUnhandledExceptionFilter(Crashed);
-    DWORD seconds = argc > 2 ? static_cast<DWORD>(std::atoi(argv[2])) : DefaultScenarioSeconds;
+    DWORD seconds = argc == 3 ? static_cast<DWORD>(std::atoi(argv[2])) : DefaultScenarioSeconds;
     HANDLE watchdog =
         CreateThread(nullptr, 0, Watchdog,
                      reinterpret_cast<LPVOID>(static_cast<std::uintptr_t>(seconds)), 0, nullptr);
@@ -357,13 +368,13 @@ int main(int argc, char** argv) {
     windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
     RegisterClassA(&windowClass);
 
-    scenarioName = argv[1];
+    scenarioName = name;
     try {
         DeleteSettingsTree();
         HWND main = CreateHostWindow("Stand-in Host IDE", nullptr);
         mainWindow = model.AddMainWindow(reinterpret_cast<kelpin::HostWindow>(main));
         StartUser();
-        found->second();
+        body();
     } catch (const ScenarioAborted&) {
         // Already recorded; what follows still closes what the add-in left open.
     }
@@ -372,7 +383,7 @@ int main(int argc, char** argv) {
     EnterCriticalSection(&failureLock);
     for (const std::string& failure : failures)
         std::printf("%s\n", failure.c_str());
-    std::printf("%s %s\n", failures.empty() ? "PASSED" : "FAILED", argv[1]);
+    std::printf("%s %s\n", failures.empty() ? "PASSED" : "FAILED", name);
     std::fflush(stdout);
     bool passed = failures.empty();
     LeaveCriticalSection(&failureLock);

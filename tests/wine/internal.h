@@ -30,4 +30,9 @@ BOOL TrackedSaveFileName(OPENFILENAMEA* ofn);
 // The failures recorded so far, taken out of the scenario's record.
 std::vector<std::string> TakeFailures();
 
+// The gallery (gallery.cpp), run like a scenario by --gallery: where its
+// pictures go and the example it opens.
+void SetGalleryFolders(const std::string& out, const std::string& source);
+void Gallery();
+
 } // namespace kelpin::wine

@@ -96,18 +96,28 @@ if [ "$1" = --init ]; then
     end_session
     # The marker names the prefix's settings: a prefix made with others is
     # made again.
-    marker="$prefix/.kelpin-prefix-3-$arch"
+    marker="$prefix/.kelpin-prefix-4-$arch"
     if [ ! -f "$marker" ]; then
         rm -rf "$prefix"
         echo "creating the Wine prefix $prefix"
         # Windows left to no window manager: on the bare virtual display Wine
         # would otherwise wait two seconds for a manager at every closing
-        # dialog.
+        # dialog. The dialogs' own fonts: Wine's MS Sans Serif, Tahoma and
+        # Marlett (fonts-wine) in the prefix's font folder, where this Wine
+        # looks for them, and Courier New drawn as the metrically equal
+        # Liberation Mono (fonts-liberation) rather than as whatever
+        # proportional face Wine would pick.
         timeout -k 5 240 xvfb-run -a sh -c '"$WINELOADER" wineboot -i &&
-            "$WINELOADER" reg add "HKCU\\Software\\Wine\\X11 Driver" /v Managed /d N /f;
+            "$WINELOADER" reg add "HKCU\\Software\\Wine\\X11 Driver" /v Managed /d N /f &&
+            "$WINELOADER" reg add "HKCU\\Software\\Wine\\Fonts\\Replacements" /v "Courier New" \
+                /d "Liberation Mono" /f;
             "$WINESERVER" -w' >/dev/null 2>&1
-        [ -f "$prefix/user.reg" ] && grep -q '"Managed"="N"' "$prefix/user.reg" ||
+        [ -f "$prefix/user.reg" ] && grep -q '"Managed"="N"' "$prefix/user.reg" &&
+            grep -q '"Courier New"="Liberation Mono"' "$prefix/user.reg" ||
             { echo "wineboot did not create the prefix"; exit 1; }
+        fonts="$prefix/drive_c/windows/Fonts"
+        [ -d /usr/share/wine/fonts ] && mkdir -p "$fonts" &&
+            cp /usr/share/wine/fonts/*.ttf /usr/share/wine/fonts/*.fon "$fonts/"
         touch "$marker"
     fi
     # The display picks a free number itself and says which. Both it and

@@ -50,3 +50,12 @@ add_test(NAME wine.scenario_list
   COMMAND ${KELPIN_WINE_RUN} $<TARGET_FILE:kelpin_wine_host> --list ${KELPIN_WINE_SCENARIOS})
 set_tests_properties(wine.scenario_list PROPERTIES
   FIXTURES_REQUIRED wine_session RESOURCE_LOCK wine TIMEOUT 120)
+
+# The gallery (tests/wine/gallery.sh): a picture of every dialog of the real
+# add-in, each the size of its template and not blank, and each the same as
+# the one committed in docs/images, which scripts/screenshots regenerates.
+add_test(NAME wine.gallery
+  COMMAND sh ${CMAKE_SOURCE_DIR}/tests/wine/gallery.sh ${KELPIN_WIN_ARCH} ${CMAKE_BINARY_DIR}
+    ${CMAKE_BINARY_DIR}/gallery ${CMAKE_SOURCE_DIR}/docs/images)
+set_tests_properties(wine.gallery PROPERTIES
+  FIXTURES_REQUIRED wine_session RESOURCE_LOCK wine TIMEOUT 120)
