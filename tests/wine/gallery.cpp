@@ -130,7 +130,7 @@ void CaptureDialog(const Dialog& dialog, const std::string& name, Where where = 
 }
 
 void CaretOnLine(HostWindow editor, const std::string& text, int line) {
-    std::int32_t at = headless::LineIndexOf(text, line - 1);
+    std::int32_t at = LineIndexOf(text, line - 1);
     EditorState(editor).selection = {at, at};
 }
 
