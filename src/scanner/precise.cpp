@@ -376,10 +376,7 @@ Byte KindOf(std::string_view word) {
 
 // ---- State ------------------------------------------------------------------
 
-struct Span {
-    std::size_t offset = 0;
-    std::size_t length = 0;
-};
+constexpr int MaxHeaderParts = 8;
 
 // Where a declaration at file level has got to.
 enum class Phase : Byte {
@@ -413,7 +410,7 @@ enum class Last : Byte {
 };
 
 struct Candidate {
-    Span name;
+    PreciseSpan name;
     std::size_t declBegin = 0; // the declaration's first token
     std::size_t headerEnd = 0; // just past the parameter list and attribute-like groups
     bool macroHeader = false;  // the declaration begins with the name
@@ -445,10 +442,15 @@ struct State {
     bool innerValid = false; // a name followed by "(" inside "(*...)"
     Byte otherTokens = 0;    // tokens in an Other group, up to 2
     std::size_t declBegin = None;
+    // The declaration's text between directives: the parts before the last
+    // directive met since declBegin, and where the text after it begins.
+    std::size_t partStart = 0;
+    std::uint8_t partCount = 0;
+    PreciseSpan parts[MaxHeaderParts];
     Candidate cand;
     Candidate knr;
-    Span lastIdent;
-    Span inner;
+    PreciseSpan lastIdent;
+    PreciseSpan inner;
 };
 
 struct Frame {
@@ -464,6 +466,7 @@ struct Scan {
     const Byte* begin;
     const Byte* end;
     std::vector<PreciseFunction>* out;
+    std::vector<PreciseSpan>* header;
     State s;
     Frame frames[PreciseMaxNesting];
     int frameCount = 0;
@@ -500,11 +503,32 @@ std::int32_t LineOf(Scan& sc, const Byte* at) {
 
 // ---- Declarations -----------------------------------------------------------
 
+// A declaration begins at offset (None: none is under way). Old-style
+// parameter declarations keep the parts of the header before them.
+void SetDeclBegin(State& s, std::size_t offset) {
+    s.declBegin = offset;
+    if (!s.knrValid) s.partCount = 0;
+}
+
+// A directive begins at offset: the declaration's text so far is a part.
+void EndPart(State& s, std::size_t offset) {
+    if (s.declBegin == None) return;
+    std::size_t from = std::max(s.partStart, s.declBegin);
+    if (from >= offset) return;
+    if (s.partCount == MaxHeaderParts) {
+        // More directives than parts: the last part takes in the rest.
+        PreciseSpan& last = s.parts[MaxHeaderParts - 1];
+        last.length = offset - last.offset;
+        return;
+    }
+    s.parts[s.partCount++] = {from, offset - from};
+}
+
 void EndStatement(State& s) {
     s.phase = Phase::Empty;
     s.paren = 0;
     s.group = Group::None;
-    s.declBegin = None;
+    SetDeclBegin(s, None);
     s.stmtSimple = true;
     s.stmtEmpty = true;
 }
@@ -516,13 +540,44 @@ void EndDeclaration(State& s) {
     s.last = Last::Other;
 }
 
+// Takes back the functions from index on, and their headers' parts.
+void DropFrom(Scan& sc, std::size_t index) {
+    sc.header->resize((*sc.out)[index].headerFirst);
+    sc.out->resize(index);
+}
+
+// Whether a function with this name (the same word of the text) is listed
+// already: a header that two branches of a chain both finish, each with a
+// whole body of its own, is one function.
+bool Listed(const Scan& sc, std::size_t nameOffset) {
+    for (auto it = sc.out->rbegin(); it != sc.out->rend(); ++it) {
+        if (it->nameOffset == nameOffset) return true;
+        if (it->nameOffset < nameOffset) return false;
+    }
+    return false;
+}
+
 void BeginBody(Scan& sc, const Candidate& c) {
     State& s = sc.s;
+    if (Listed(sc, c.name.offset)) {
+        s.depth = 1;
+        s.dataBraces = true;
+        return;
+    }
     PreciseFunction f{};
     f.nameOffset = c.name.offset;
     f.nameLength = c.name.length;
-    f.headerOffset = c.declBegin;
-    f.headerLength = c.headerEnd - c.declBegin;
+    // The header's parts within [declBegin, headerEnd).
+    f.headerFirst = static_cast<std::uint32_t>(sc.header->size());
+    auto add = [&](std::size_t from, std::size_t to) {
+        from = std::max(from, c.declBegin);
+        to = std::min(to, c.headerEnd);
+        if (from < to) sc.header->push_back({from, to - from});
+    };
+    for (int i = 0; i < s.partCount; ++i)
+        add(s.parts[i].offset, s.parts[i].offset + s.parts[i].length);
+    add(s.partStart, c.headerEnd);
+    f.headerParts = static_cast<std::uint32_t>(sc.header->size()) - f.headerFirst;
     f.start = LineOf(sc, sc.begin + c.name.offset);
     f.end = 0;
     s.open = static_cast<std::int32_t>(sc.out->size());
@@ -556,7 +611,7 @@ void OpenBraceAtFileLevel(Scan& sc) {
     s.knrValid = false;
     s.stmtSimple = false;
     s.stmtEmpty = false;
-    if (s.phase == Phase::Empty) s.declBegin = None;
+    if (s.phase == Phase::Empty) SetDeclBegin(s, None);
     if (s.phase != Phase::Initializer) s.phase = Phase::Head;
 }
 
@@ -578,7 +633,7 @@ void CloseOutermost(Scan& sc, const Byte* closing) {
 void Semicolon(Scan& sc) {
     State& s = sc.s;
     if (s.retract >= 0 && static_cast<std::size_t>(s.retract) + 1 == sc.out->size())
-        sc.out->pop_back();
+        DropFrom(sc, static_cast<std::size_t>(s.retract));
     s.retract = -1;
     if (s.paren > 0) {
         // No ";" stands in parentheses at file level: the list was never
@@ -602,7 +657,7 @@ void Identifier(Scan& sc, const Byte* at, std::size_t length) {
     State& s = sc.s;
     s.retract = -1;
     s.stmtEmpty = false;
-    Span word{static_cast<std::size_t>(at - sc.begin), length};
+    PreciseSpan word{static_cast<std::size_t>(at - sc.begin), length};
     Byte kind = KindOf(std::string_view(reinterpret_cast<const char*>(at), length));
 
     if (s.paren > 0) {
@@ -624,7 +679,7 @@ void Identifier(Scan& sc, const Byte* at, std::size_t length) {
     switch (s.phase) {
     case Phase::Empty:
         s.phase = Phase::Head;
-        s.declBegin = word.offset;
+        SetDeclBegin(s, word.offset);
         break;
     case Phase::AfterParams: {
         if (kind & Attribute) {
@@ -636,14 +691,14 @@ void Identifier(Scan& sc, const Byte* at, std::size_t length) {
             // call ("DEFINE_X(a)", "__printf(1, 2)"), the declaration that
             // follows it.
             s.phase = Phase::Head;
-            s.declBegin = word.offset;
+            SetDeclBegin(s, word.offset);
             break;
         }
         if (s.last == Last::Tail) {
             // Two words: a type and a name, so the group before them was an
             // attribute-like macro call ("ATTR(x) size_t name(...)").
             s.phase = Phase::Head;
-            s.declBegin = s.lastIdent.offset;
+            SetDeclBegin(s, s.lastIdent.offset);
             break;
         }
         // Attribute-like after a typed header: "int f(void) __acquires(x) {",
@@ -665,7 +720,7 @@ void Identifier(Scan& sc, const Byte* at, std::size_t length) {
     }
 }
 
-void OpenParen(Scan& sc) {
+void OpenParen(Scan& sc, std::size_t at) {
     State& s = sc.s;
     s.retract = -1;
     s.stmtEmpty = false;
@@ -691,7 +746,13 @@ void OpenParen(Scan& sc) {
     } else if (s.last == Last::Name || s.last == Last::ParenName) {
         s.group = Group::Params;
         s.cand.name = s.lastIdent;
-        if (s.declBegin == None) s.declBegin = s.lastIdent.offset;
+        if (s.declBegin == None) {
+            // Only the name stands before the list, perhaps with a directive
+            // between them.
+            s.knrValid = false;
+            SetDeclBegin(s, s.lastIdent.offset);
+            if (s.partStart > s.lastIdent.offset) s.parts[s.partCount++] = s.lastIdent;
+        }
         s.cand.declBegin = s.declBegin;
         s.cand.macroHeader = s.declBegin == s.lastIdent.offset;
         s.cand.macroCall = s.cand.macroHeader;
@@ -710,7 +771,7 @@ void OpenParen(Scan& sc) {
     }
     if (s.phase == Phase::Empty) {
         s.phase = Phase::Head;
-        s.declBegin = static_cast<std::size_t>(-1);
+        SetDeclBegin(s, at);
     }
 }
 
@@ -734,6 +795,10 @@ void CloseParen(Scan& sc, const Byte* after) {
         s.phase = Phase::AfterParams;
         s.cand.headerEnd = static_cast<std::size_t>(after - sc.begin);
         if (s.idList && !s.groupEmpty && !s.expectIdent) {
+            // Old-style parameter declarations may follow: the header's text
+            // ends here, and its parts are kept over them.
+            EndPart(s, s.cand.headerEnd);
+            s.partStart = s.cand.headerEnd;
             s.knrValid = true;
             s.knr = s.cand;
             s.knrDecls = 0;
@@ -751,7 +816,11 @@ void CloseParen(Scan& sc, const Byte* after) {
             // "(*name(params))": a function that returns a pointer to one.
             s.phase = Phase::AfterParams;
             s.cand.name = s.inner;
-            if (s.declBegin == None) s.declBegin = s.inner.offset;
+            if (s.declBegin == None) {
+                SetDeclBegin(s, s.inner.offset);
+                if (s.partStart > s.inner.offset && s.partCount < MaxHeaderParts)
+                    s.parts[s.partCount++] = s.inner;
+            }
             s.cand.declBegin = s.declBegin;
             s.cand.headerEnd = static_cast<std::size_t>(after - sc.begin);
             s.cand.macroHeader = false;
@@ -766,8 +835,8 @@ void CloseParen(Scan& sc, const Byte* after) {
     }
 }
 
-// Any other token at file level: c is its first byte.
-void Punctuator(Scan& sc, Byte c) {
+// Any other token at file level: c is its first byte, at its offset.
+void Punctuator(Scan& sc, Byte c, std::size_t at) {
     State& s = sc.s;
     s.retract = -1;
     s.stmtEmpty = false;
@@ -792,6 +861,7 @@ void Punctuator(Scan& sc, Byte c) {
     if (c != '*' && c != ',' && c != '[' && c != ']' && c != '0') s.stmtSimple = false;
     if (s.phase == Phase::Empty) {
         s.phase = Phase::Head;
+        SetDeclBegin(s, at);
     } else if (s.phase == Phase::AfterParams) {
         s.phase = Phase::Head;
     }
@@ -816,7 +886,7 @@ void EndBranch(Scan& sc, Frame& f) {
     State& s = sc.s;
     if (s.open >= 0 && static_cast<std::size_t>(s.open) >= f.recordsAtBranch &&
         static_cast<std::size_t>(s.open) < sc.out->size())
-        sc.out->resize(static_cast<std::size_t>(s.open));
+        DropFrom(sc, static_cast<std::size_t>(s.open));
 }
 
 void StartBranch(Scan& sc, Frame& f) {
@@ -860,7 +930,8 @@ bool ChainDirective(Scan& sc, Directive d, bool zero) {
 
 // After "#": reads the directive and its line, and for a conditional one
 // whatever group it leaves unscanned. Returns where scanning goes on.
-const Byte* ReadDirectiveAt(Scan& sc, const Byte* p) {
+const Byte* ReadDirectiveAndGroups(Scan& sc, const Byte* p) {
+    EndPart(sc.s, static_cast<std::size_t>(p - 1 - sc.begin));
     const Byte* end = sc.end;
     Directive d = ReadDirective(p, end);
     bool zero = (d == Directive::If || d == Directive::Elif) && IsZeroCondition(p, end);
@@ -892,6 +963,13 @@ const Byte* ReadDirectiveAt(Scan& sc, const Byte* p) {
         if (next == Directive::Other) return end;
         scan = ChainDirective(sc, next, zero);
     }
+    return p;
+}
+
+const Byte* ReadDirectiveAt(Scan& sc, const Byte* p) {
+    p = ReadDirectiveAndGroups(sc, p);
+    // Whichever state holds now, its declaration's text goes on here.
+    sc.s.partStart = static_cast<std::size_t>(p - sc.begin);
     return p;
 }
 
@@ -941,6 +1019,7 @@ const Byte* AtFileLevel(Scan& sc, const Byte* p) {
             Identifier(sc, word, static_cast<std::size_t>(p - word));
             continue;
         }
+        const std::size_t token = static_cast<std::size_t>(p - sc.begin);
         ++p;
         switch (c) {
         case '/':
@@ -949,7 +1028,7 @@ const Byte* AtFileLevel(Scan& sc, const Byte* p) {
             } else if (p < end && *p == '/') {
                 p = SkipLineComment(p + 1, end);
             } else {
-                Punctuator(sc, c);
+                Punctuator(sc, c, token);
             }
             break;
         case '#': p = ReadDirectiveAt(sc, p); break;
@@ -959,18 +1038,18 @@ const Byte* AtFileLevel(Scan& sc, const Byte* p) {
                 s.stmtEmpty = false;
                 s.last = Last::Linkage;
             } else {
-                Punctuator(sc, c);
+                Punctuator(sc, c, token);
             }
             break;
         case '\'':
             p = SkipLiteral(p, end, c);
-            Punctuator(sc, c);
+            Punctuator(sc, c, token);
             break;
         case '\\':
             if (const Byte* next = AfterSplice(p, end)) {
                 p = next;
             } else {
-                Punctuator(sc, c);
+                Punctuator(sc, c, token);
             }
             break;
         case '{': OpenBraceAtFileLevel(sc); break;
@@ -980,7 +1059,7 @@ const Byte* AtFileLevel(Scan& sc, const Byte* p) {
             if (s.linkage > 0) --s.linkage;
             EndDeclaration(s);
             break;
-        case '(': OpenParen(sc); break;
+        case '(': OpenParen(sc, token); break;
         case ')': CloseParen(sc, p); break;
         case ';': Semicolon(sc); break;
         default:
@@ -988,9 +1067,9 @@ const Byte* AtFileLevel(Scan& sc, const Byte* p) {
                 // A number: its letters, digits and dots are one token.
                 while (p < end && ((Classes[*p] & Word) || *p == '.'))
                     ++p;
-                Punctuator(sc, '0');
+                Punctuator(sc, '0', token);
             } else {
-                Punctuator(sc, c);
+                Punctuator(sc, c, token);
             }
             break;
         }
@@ -1000,117 +1079,80 @@ const Byte* AtFileLevel(Scan& sc, const Byte* p) {
 
 } // namespace
 
-void ScanPrecise(std::string_view text, std::vector<PreciseFunction>* functions) {
+void ScanPrecise(std::string_view text, PreciseScan* scan) {
+    std::vector<PreciseFunction>* functions = &scan->functions;
     functions->clear();
+    scan->header.clear();
     Scan sc{};
     sc.begin = reinterpret_cast<const Byte*>(text.data());
     sc.end = sc.begin + text.size();
     sc.out = functions;
+    sc.header = &scan->header;
     sc.counted = sc.begin;
     const Byte* p = sc.begin;
     while (p < sc.end) {
         p = sc.s.depth > 0 ? InBraces(sc, p) : AtFileLevel(sc, p);
     }
+    // Chains still open at the end of the text end there.
+    while (sc.frameCount > 0)
+        ChainDirective(sc, Directive::Endif, false);
+    // A header left pending by a chain's first branch opens its body after
+    // the functions of the later branches: back into text order.
+    auto byName = [](const PreciseFunction& a, const PreciseFunction& b) {
+        return a.nameOffset < b.nameOffset;
+    };
+    if (!std::is_sorted(functions->begin(), functions->end(), byName))
+        std::stable_sort(functions->begin(), functions->end(), byName);
 }
 
-std::string PreciseDeclaration(std::string_view text, const PreciseFunction& f) {
+std::string PreciseDeclaration(std::string_view text, const PreciseScan& scan,
+                               const PreciseFunction& f) {
     std::string out;
-    if (f.headerOffset > text.size()) return out;
-    std::string_view header = text.substr(f.headerOffset, f.headerLength);
-    const Byte* p = reinterpret_cast<const Byte*>(header.data());
-    const Byte* end = p + header.size();
-
-    // Conditional chains inside the header: which of their branches count.
-    struct Chain {
-        bool keep; // the current branch is kept
-        bool kept; // a branch of the chain was kept
-    };
-    Chain chains[PreciseMaxNesting];
-    int depth = 0, deeper = 0, dropped = 0; // dropped: chains not kept, counted from the top
     bool space = false;
-
-    auto keeping = [&] { return dropped == 0; };
-    auto recount = [&] {
-        dropped = 0;
-        for (int i = 0; i < depth; ++i)
-            dropped += chains[i].keep ? 0 : 1;
-    };
-    auto put = [&](const Byte* from, const Byte* to) {
-        if (!keeping()) return;
-        if (space && !out.empty()) out += ' ';
-        space = false;
-        out.append(reinterpret_cast<const char*>(from), static_cast<std::size_t>(to - from));
-    };
-
-    while (p < end) {
-        Byte c = *p;
-        if (Classes[c] & Blank) {
-            space = true;
-            ++p;
-            continue;
-        }
-        if (c == '\\' && AfterSplice(p + 1, end)) {
-            p = AfterSplice(p + 1, end);
-            continue;
-        }
-        if (c == '/' && end - p >= 2 && (p[1] == '*' || p[1] == '/')) {
-            p = p[1] == '*' ? SkipBlockComment(p + 2, end) : SkipLineComment(p + 2, end);
-            space = true;
-            continue;
-        }
-        if (c == '"' || c == '\'') {
+    for (std::uint32_t i = 0; i < f.headerParts; ++i) {
+        std::size_t at = f.headerFirst + i;
+        if (at >= scan.header.size() || scan.header[at].offset > text.size()) break;
+        std::string_view part = text.substr(scan.header[at].offset, scan.header[at].length);
+        const Byte* p = reinterpret_cast<const Byte*>(part.data());
+        const Byte* end = p + part.size();
+        space = true;
+        while (p < end) {
+            Byte c = *p;
             const Byte* from = p;
-            p = SkipLiteral(p + 1, end, c);
-            put(from, p);
-            continue;
-        }
-        if (c == '#') {
-            ++p;
-            Directive d = ReadDirective(p, end);
-            bool zero = (d == Directive::If || d == Directive::Elif) && IsZeroCondition(p, end);
-            p = SkipLine(p, end);
-            space = true;
-            switch (d) {
-            case Directive::If:
-            case Directive::IfDef:
-                if (depth < PreciseMaxNesting) {
-                    chains[depth++] = {!zero, !zero};
-                } else {
-                    ++deeper;
-                }
-                break;
-            case Directive::Elif:
-            case Directive::ElifDef:
-            case Directive::Else:
-                if (deeper > 0) break;
-                if (depth == 0) {
-                    // The chain began before the header, in the branch the
-                    // header's first part stands in: this one is not kept.
-                    chains[depth++] = {false, true};
-                } else {
-                    Chain& top = chains[depth - 1];
-                    top.keep = !top.kept && !zero;
-                    top.kept = top.kept || top.keep;
-                }
-                break;
-            case Directive::Endif:
-                if (deeper > 0) {
-                    --deeper;
-                } else if (depth > 0) {
-                    --depth;
-                }
-                break;
-            case Directive::Other: break;
-            }
-            recount();
-            continue;
-        }
-        const Byte* from = p++;
-        if (Classes[c] & Word) {
-            while (p < end && (Classes[*p] & Word))
+            if (Classes[c] & Blank) {
+                space = true;
                 ++p;
+                continue;
+            }
+            if (c == '\\' && AfterSplice(p + 1, end)) {
+                p = AfterSplice(p + 1, end);
+                continue;
+            }
+            if (c == '/' && end - p >= 2 && (p[1] == '*' || p[1] == '/')) {
+                p = p[1] == '*' ? SkipBlockComment(p + 2, end) : SkipLineComment(p + 2, end);
+                space = true;
+                continue;
+            }
+            if (c == '"' || c == '\'') {
+                p = SkipLiteral(p + 1, end, c);
+            } else if (Classes[c] & Word) {
+                while (p < end && (Classes[*p] & Word))
+                    ++p;
+            } else {
+                ++p;
+            }
+            if (space && !out.empty()) out += ' ';
+            space = false;
+            // The token as written, without the line splices in it.
+            while (from < p) {
+                const Byte* next = *from == '\\' ? AfterSplice(from + 1, p) : nullptr;
+                if (next != nullptr) {
+                    from = next;
+                } else {
+                    out += static_cast<char>(*from++);
+                }
+            }
         }
-        put(from, p);
     }
     return out;
 }

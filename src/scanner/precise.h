@@ -39,29 +39,45 @@ namespace kelpin {
 
 inline constexpr int PreciseMaxNesting = 32;
 
+// A stretch of the scanned text.
+struct PreciseSpan {
+    std::size_t offset;
+    std::size_t length;
+};
+
 // One function definition. Offsets are into the scanned text.
 struct PreciseFunction {
     std::size_t nameOffset; // the function's name
     std::size_t nameLength;
-    std::size_t headerOffset; // the header: from the first token of the declaration
-    std::size_t headerLength; // to the end of the parameter list (old-style parameter
-                              // declarations not included) and any attribute-like groups
-    std::int32_t start;       // 1-based line of the name
-    std::int32_t end;         // 1-based line of the body's closing brace; 0: it never closes
+    // The header, from the first token of the declaration to the end of the
+    // parameter list and any attribute-like groups after it (old-style
+    // parameter declarations not included): the text the scan read as the
+    // header, in headerParts parts from PreciseScan::header[headerFirst] on;
+    // directives and the branches of a conditional it did not take stand
+    // between the parts.
+    std::uint32_t headerFirst;
+    std::uint32_t headerParts;
+    std::int32_t start; // 1-based line of the name
+    std::int32_t end;   // 1-based line of the body's closing brace; 0: it never closes
 };
 
-// Fills *functions with every function defined in text, in text order. Line
-// feeds end lines; a carriage return is a blank, so CRLF text gives the same
-// lines as LF text. Every byte is read, a zero byte included.
-void ScanPrecise(std::string_view text, std::vector<PreciseFunction>* functions);
+struct PreciseScan {
+    std::vector<PreciseFunction> functions; // in text order
+    std::vector<PreciseSpan> header;        // the functions' header parts
+};
+
+// Scans text: every function defined in it, in text order. Line feeds end
+// lines; a carriage return is a blank, so CRLF text gives the same lines as
+// LF text. Every byte is read, a zero byte included.
+void ScanPrecise(std::string_view text, PreciseScan* scan);
 
 inline std::string_view PreciseName(std::string_view text, const PreciseFunction& f) {
     return text.substr(f.nameOffset, f.nameLength);
 }
 
-// The header as one line: comments and directives dropped, every run of
-// blanks and line ends one space, only the first scanned branch of a
-// conditional chain inside it kept.
-std::string PreciseDeclaration(std::string_view text, const PreciseFunction& f);
+// The header as one line: comments dropped, every run of blanks and line
+// ends one space, its parts joined by a space.
+std::string PreciseDeclaration(std::string_view text, const PreciseScan& scan,
+                               const PreciseFunction& f);
 
 } // namespace kelpin

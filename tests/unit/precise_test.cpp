@@ -17,10 +17,10 @@ using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
 std::vector<ExpectedFunction> Functions(const std::string& text) {
-    std::vector<PreciseFunction> found;
+    PreciseScan found;
     ScanPrecise(text, &found);
     std::vector<ExpectedFunction> out;
-    for (const PreciseFunction& f : found)
+    for (const PreciseFunction& f : found.functions)
         out.push_back({std::string(PreciseName(text, f)), f.start, f.end});
     return out;
 }
@@ -179,6 +179,15 @@ TEST(PreciseScanner, ConditionalGroups) {
          "#ifdef __cplusplus\nextern \"C\" {\n#endif\nint f(void) { }\n#ifdef "
          "__cplusplus\n}\n#endif\nint g(void) { }\n",
          {{"f", 4, 4}, {"g", 8, 8}}},
+        {"a later branch's function comes before the first branch's body",
+         "#ifdef A\nint f(void)\n#else\nint g(void) { }\n#endif\n{\n}\n",
+         {{"f", 2, 7}, {"g", 4, 4}}},
+        {"a header finished in two branches, a body in each",
+         "int f(int a\n#ifdef X\n) { }\n#else\n) { }\n#endif\nint g(void) { }\n",
+         {{"f", 1, 3}, {"g", 7, 7}}},
+        {"a chain still open at the end of the text",
+         "#ifdef A\nint f(void) {\n#else\nint f(int a) {\n",
+         {{"f", 2, 0}}},
         {"stray #else and #endif", "#else\n#endif\nint f(void) { }\n", {{"f", 3, 3}}},
     });
 }
@@ -230,14 +239,20 @@ TEST(PreciseScanner, DeclarationsAreTheHeaderOnOneLine) {
         {"int f(void) __acquires(x)\n{\n}\n", "int f(void) __acquires(x)"},
         {"#ifdef A\nint f(long a)\n#else\nint f(int a)\n#endif\n{\n}\n", "int f(long a)"},
         {"int f(\n#if 0\nlong a\n#else\nint a\n#endif\n) { }\n", "int f( int a )"},
+        {"#define A\nint f(\n#if B\nlong a,\n#elif 0\nshort a,\n#else\nint a,\n#endif\nint b) { "
+         "}\n",
+         "int f( long a, int b)"},
+        {"#elif 0\n{\n#else\nint f(void) { }\n", "int f(void)"},
+        {"{ }\nname\n#define N\n(int a) { }\n", "name (int a)"},
+        {"int f(const char *s = \"a\\\nb\") { }\n", "int f(const char *s = \"ab\")"},
         {"DEFINE_X(a)\nstatic int g(void) {}\n", "static int g(void)"},
         {"char *s(const char *p /* \" */, char c)\n{\n}\n", "char *s(const char *p , char c)"},
     };
     for (const Expectation& e : cases) {
-        std::vector<PreciseFunction> found;
+        PreciseScan found;
         ScanPrecise(e.text, &found);
-        ASSERT_EQ(found.size(), 1u) << e.text;
-        EXPECT_EQ(PreciseDeclaration(e.text, found[0]), e.declaration) << e.text;
+        ASSERT_EQ(found.functions.size(), 1u) << e.text;
+        EXPECT_EQ(PreciseDeclaration(e.text, found, found.functions[0]), e.declaration) << e.text;
     }
 }
 
