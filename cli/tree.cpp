@@ -117,19 +117,17 @@ int ReadFileBytes(const std::string& path, FileBytes* file) {
         ::close(fd);
         return error;
     }
-    // One buffer of the file's size and a byte more, grown only for a file
-    // that grows while it is read.
+    // One buffer of the file's size and a byte more, filled by read();
+    // once it is full a small probe finds the end, and only a file that grew
+    // meanwhile makes it larger.
     std::size_t capacity = static_cast<std::size_t>(std::max<off_t>(st.st_size, 0)) + 1;
     std::unique_ptr<char[]> bytes(new char[capacity]);
     std::size_t size = 0;
     for (;;) {
-        if (size + 1 == capacity) {
-            std::unique_ptr<char[]> larger(new char[capacity * 2]);
-            std::memcpy(larger.get(), bytes.get(), size);
-            bytes = std::move(larger);
-            capacity *= 2;
-        }
-        ssize_t n = ::read(fd, bytes.get() + size, capacity - 1 - size);
+        char probe[4096];
+        bool full = size + 1 == capacity;
+        ssize_t n = full ? ::read(fd, probe, sizeof probe)
+                         : ::read(fd, bytes.get() + size, capacity - 1 - size);
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) {
             int error = errno;
@@ -137,6 +135,13 @@ int ReadFileBytes(const std::string& path, FileBytes* file) {
             return error;
         }
         if (n == 0) break;
+        if (full) {
+            capacity = std::max(capacity * 2, size + static_cast<std::size_t>(n) + 1);
+            std::unique_ptr<char[]> larger(new char[capacity]);
+            std::memcpy(larger.get(), bytes.get(), size);
+            std::memcpy(larger.get() + size, probe, static_cast<std::size_t>(n));
+            bytes = std::move(larger);
+        }
         size += static_cast<std::size_t>(n);
     }
     ::close(fd);

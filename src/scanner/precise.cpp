@@ -277,7 +277,6 @@ struct KeywordEntry {
 constexpr Byte Decl = Keyword | DeclStart;
 constexpr Byte Attr = Keyword | Attribute;
 
-// Sorted, for a binary search.
 constexpr KeywordEntry Keywords[] = {
     {"_Alignas", Decl},
     {"_Alignof", Keyword},
@@ -356,22 +355,53 @@ constexpr KeywordEntry Keywords[] = {
     {"while", Keyword},
 };
 
-constexpr bool KeywordsSorted() {
-    for (std::size_t i = 1; i < std::size(Keywords); ++i)
-        if (!(Keywords[i - 1].word < Keywords[i].word)) return false;
+// An open-addressed table of the keywords, hashed on their length and their
+// first, second and last characters: most words at file level are looked up,
+// and most are no keyword, which one probe and a length compare tell.
+constexpr std::size_t KeywordSlots = 256;
+
+constexpr std::size_t KeywordHash(std::string_view w) {
+    return (w.size() * 7 + static_cast<Byte>(w[0]) * 31 + static_cast<Byte>(w[1]) * 3 +
+            static_cast<Byte>(w[w.size() - 1])) %
+           KeywordSlots;
+}
+
+constexpr std::array<Byte, KeywordSlots> MakeKeywordTable() {
+    std::array<Byte, KeywordSlots> table{}; // 0: empty, else index + 1
+    for (std::size_t i = 0; i < std::size(Keywords); ++i) {
+        std::size_t slot = KeywordHash(Keywords[i].word);
+        while (table[slot] != 0)
+            slot = (slot + 1) % KeywordSlots;
+        table[slot] = static_cast<Byte>(i + 1);
+    }
+    return table;
+}
+constexpr std::array<Byte, KeywordSlots> KeywordTable = MakeKeywordTable();
+
+constexpr bool EveryKeywordFound() {
+    for (const KeywordEntry& k : Keywords) {
+        std::size_t slot = KeywordHash(k.word);
+        while (KeywordTable[slot] != 0 && Keywords[KeywordTable[slot] - 1].word != k.word)
+            slot = (slot + 1) % KeywordSlots;
+        if (KeywordTable[slot] == 0) return false;
+    }
     return true;
 }
-static_assert(KeywordsSorted());
+static_assert(EveryKeywordFound());
 
 Byte KindOf(std::string_view word) {
     // Every keyword starts with a lower-case letter or "_".
     if (word.size() < 2 || word.size() > 18 ||
         !((word[0] >= 'a' && word[0] <= 'z') || word[0] == '_'))
         return 0;
-    auto it =
-        std::lower_bound(std::begin(Keywords), std::end(Keywords), word,
-                         [](const KeywordEntry& e, std::string_view w) { return e.word < w; });
-    return it != std::end(Keywords) && it->word == word ? it->kind : 0;
+    for (std::size_t slot = KeywordHash(word); KeywordTable[slot] != 0;
+         slot = (slot + 1) % KeywordSlots) {
+        const KeywordEntry& e = Keywords[KeywordTable[slot] - 1];
+        if (e.word.size() == word.size() &&
+            std::memcmp(e.word.data(), word.data(), word.size()) == 0)
+            return e.kind;
+    }
+    return 0;
 }
 
 // ---- State ------------------------------------------------------------------
