@@ -151,7 +151,7 @@ void AddFunctionsCommands(CLI::App& app, int* status) {
     static ListingOptions list;
 
     CLI::App* functions = app.add_subcommand(
-        "functions", "List the functions defined in FILE: start line, end line, name");
+        "functions", "List the functions defined in files and trees: start line, end line, name");
     functions->add_option("PATH", list.paths, "C source files and directories")->required();
     CLI::Option* json =
         functions->add_flag("--json", list.json,
