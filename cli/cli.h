@@ -6,6 +6,8 @@
 #include <CLI/CLI.hpp>
 #include <memory>
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace kelpin::cli {
 
@@ -23,6 +25,29 @@ void AddFunctionsCommands(CLI::App& app, int* status);
 void AddPrototypesCommand(CLI::App& app, int* status);
 void AddCommentCommand(CLI::App& app, int* status);
 void AddVersionCommand(CLI::App& app, int* status);
+void AddTagsCommand(CLI::App& app, int* status);
+
+// kelpin functions PATH... (listing.cpp).
+struct ListingOptions {
+    std::vector<std::string> paths;
+    bool json = false;
+    bool jsonl = false;
+    bool precise = false;
+    int jobs = 0; // 0: one thread for each processor
+    std::string extensions;
+};
+// Adds --precise, --jsonl, -j and --ext to kelpin functions; json is its
+// --json, which --jsonl excludes.
+void AddTreeOptions(CLI::App* command, ListingOptions* options, CLI::Option* json);
+// One FILE and none of the options that came with trees: the add-in's own
+// listing, as it always was.
+bool IsAddInListing(const ListingOptions& options);
+// Every other listing: many files, directories, --precise, --jsonl.
+int ListFunctionTree(const ListingOptions& options);
+// kelpin function --precise: the function whose lines hold line.
+int ShowPreciseFunction(const std::string& path, int line, bool json);
+// kelpin prototypes --precise: the listing's text from the precise scan.
+std::string PrecisePrototypeListing(std::string_view text, const std::string& documentPath);
 
 // One error line on stderr: "kelpin: " and the message.
 void PrintError(const std::string& message);

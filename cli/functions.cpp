@@ -134,23 +134,36 @@ void AddFunctionsCommands(CLI::App& app, int* status) {
         std::string file;
         int line = 0;
         bool json = false;
+        bool precise = false;
     };
-    static Options list, one;
+    static Options one;
+    static ListingOptions list;
 
     CLI::App* functions = app.add_subcommand(
-        "functions", "List the functions defined in FILE: start line, end line, name");
-    functions->add_option("FILE", list.file, "C source file")->required();
-    functions->add_flag("--json", list.json,
-                        "print a JSON array of {name, declaration, start, end}; end is null "
-                        "for a body that never closes");
-    functions->callback([status] { *status = ListFunctions(list.file, list.json); });
+        "functions", "List the functions defined in files and trees: start line, end line, name");
+    functions->add_option("PATH", list.paths, "C source files and directories")->required();
+    CLI::Option* json =
+        functions->add_flag("--json", list.json,
+                            "print a JSON array of {name, declaration, start, end}; end is null "
+                            "for a body that never closes (one FILE)");
+    AddTreeOptions(functions, &list, json);
+    functions->callback([status] {
+        *status =
+            IsAddInListing(list) ? ListFunctions(list.paths[0], list.json) : ListFunctionTree(list);
+    });
 
     CLI::App* function = app.add_subcommand(
         "function", "Show the function whose body holds line N of FILE (\"Current function\")");
     function->add_option("FILE", one.file, "C source file")->required();
     function->add_option("--line", one.line, "1-based line number")->required()->check(LineNumber);
     function->add_flag("--json", one.json, "print {name, declaration, start, end} as JSON");
-    function->callback([status] { *status = ShowFunction(one.file, one.line, one.json); });
+    function->add_flag("--precise", one.precise,
+                       "use the precise scan: the function whose lines, from its name's to its "
+                       "closing brace's, hold line N");
+    function->callback([status] {
+        *status = one.precise ? ShowPreciseFunction(one.file, one.line, one.json)
+                              : ShowFunction(one.file, one.line, one.json);
+    });
 }
 
 } // namespace kelpin::cli

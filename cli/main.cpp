@@ -13,6 +13,8 @@ int main(int argc, char** argv) {
     app.require_subcommand(1);
     app.footer("Examples:\n"
                "  kelpin functions src/parser.c\n"
+               "  kelpin functions --precise src include\n"
+               "  kelpin tags\n"
                "  kelpin function src/parser.c --line 120 --json\n"
                "  kelpin prototypes src/parser.c -o include/parser.h\n"
                "  kelpin comment function src/parser.c --line 120 --synopsis \"Parses one line.\"\n"
@@ -26,6 +28,7 @@ int main(int argc, char** argv) {
     kelpin::cli::AddPrototypesCommand(app, &status);
     kelpin::cli::AddCommentCommand(app, &status);
     kelpin::cli::AddVersionCommand(app, &status);
+    kelpin::cli::AddTagsCommand(app, &status);
 
     try {
         app.parse(argc, argv);

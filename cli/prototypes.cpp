@@ -21,6 +21,7 @@ struct PrototypesOptions {
     std::string documentPath;
     std::string out;
     bool lf = false;
+    bool precise = false;
 };
 
 std::string WithBareLineFeeds(const std::string& text) {
@@ -48,7 +49,9 @@ int RunPrototypes(const PrototypesOptions& options) {
     }
     path.resize(std::min<std::size_t>(path.size(), sizeof HostDocumentInfo::path - 1));
     // The very text dialog 1001 shows for this file and path.
-    std::string listing = PrototypeListing(source.c_str(), path.c_str());
+    std::string listing = options.precise
+                              ? PrecisePrototypeListing({source.c_str(), source.size}, path)
+                              : PrototypeListing(source.c_str(), path.c_str());
     if (options.lf) listing = WithBareLineFeeds(listing);
     if (!options.out.empty()) {
         if (!FileReplace(options.out.c_str(), listing)) {
@@ -82,6 +85,8 @@ void AddPrototypesCommand(CLI::App& app, int* status) {
                      "write to OUT (replaced atomically) instead of standard output")
         ->type_name("OUT");
     command->add_flag("--lf", options->lf, "end lines with a bare line feed instead of CRLF");
+    command->add_flag("--precise", options->precise,
+                      "list the functions the precise scan finds (see kelpin functions --help)");
     command->callback([options, status] { *status = RunPrototypes(*options); });
 }
 

@@ -26,6 +26,7 @@ if(KELPIN_FUZZ)
   # Each target links only what it tests (and the headless host when it
   # drives a dialog).
   set(KELPIN_FUZZ_LINKS_scanner_fuzz kelpin_scanner)
+  set(KELPIN_FUZZ_LINKS_precise_fuzz kelpin_scanner)
   set(KELPIN_FUZZ_LINKS_version_fuzz kelpin_version)
   set(KELPIN_FUZZ_LINKS_comments_fuzz kelpin_comments kelpin_headless)
   file(GLOB KELPIN_FUZZ_SOURCES CONFIGURE_DEPENDS tests/fuzz/*.cpp)
@@ -109,6 +110,11 @@ gtest_discover_tests(kelpin_tests DISCOVERY_TIMEOUT 60)
 
 if(KELPIN_BENCH)
   find_package(benchmark REQUIRED)
-  add_executable(kelpin_bench bench/scanner_bench.cpp bench/navigation_bench.cpp)
-  target_link_libraries(kelpin_bench PRIVATE kelpin_addin kelpin_headless benchmark::benchmark)
+  # Each links only what it measures: the scanners alone; command 1 needs the
+  # add-in and the headless host it runs on.
+  add_executable(kelpin_bench bench/scanner_bench.cpp bench/precise_bench.cpp)
+  target_link_libraries(kelpin_bench PRIVATE kelpin_scanner benchmark::benchmark)
+  add_executable(kelpin_navigation_bench bench/navigation_bench.cpp)
+  target_link_libraries(kelpin_navigation_bench PRIVATE kelpin_addin kelpin_headless
+    benchmark::benchmark)
 endif()

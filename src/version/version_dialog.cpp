@@ -1,6 +1,7 @@
 // Command 11: dialog 1006 sets the version numbers by hand.
 #include <climits>
 #include <cstdio>
+#include <cstring>
 
 #include "resources/resource.h"
 #include "scanner/chars.h"
@@ -133,8 +134,11 @@ std::int32_t VersionFieldValue(const char* text) {
 }
 
 int ShowVersionDialog(const AddInHost& host, const char* name) {
+    // The name is kept in 1024 bytes: a longer one is cut, and then names
+    // no file the dialog can open.
     VersionDialogRecord record{host, {}};
-    std::snprintf(record.moduleName, sizeof record.moduleName, "%s", name);
+    std::size_t length = strnlen(name, sizeof record.moduleName - 1);
+    std::memcpy(record.moduleName, name, length);
     UiDialogBox(host.module, IDD_VERSION, host.main, VersionDialogProc,
                 reinterpret_cast<std::intptr_t>(&record));
     return 1;

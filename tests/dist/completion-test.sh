@@ -40,7 +40,7 @@ expect() { # expected, words...
     fi
 }
 
-expect "comment function functions prototypes version" ""
+expect "comment function functions prototypes tags version" ""
 expect "function functions" fu
 expect "--version" --v
 expect "bump set show" version ""
@@ -58,6 +58,9 @@ expect "include stock version" version bump ""
 expect "" version set version ""
 expect "--build" version set version 1.2.3.4 --b
 expect "" comment module stock.c --name ""
+expect "--jobs --json --jsonl" functions stock.c --j
+expect "--ext --help --jobs --output" tags --
+expect "stock.c store.txt" tags -o st
 
 # A repeated argument, as CLI11 shows one ("PATH TEXT ..."), takes every
 # word from its place on; a stand-in program gives that help.

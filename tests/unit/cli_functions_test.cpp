@@ -146,6 +146,7 @@ TEST_F(FunctionsCli, UnreadableInputExitsWith3AndOneLine) {
         EXPECT_EQ(missing.err,
                   "kelpin: " + (dir / "nowhere.c").string() + ": No such file or directory\n");
         EXPECT_THAT(missing.out, IsEmpty());
+        if (command == "functions") continue; // it walks a directory: precise_cli_test.cpp
         Result directory = Run(command + " '" + dir.string() + "'");
         EXPECT_EQ(directory.status, 3);
         EXPECT_EQ(directory.err, "kelpin: " + dir.string() + ": is a directory\n");

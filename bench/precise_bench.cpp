@@ -1,0 +1,57 @@
+// The precise scanner beside the add-in's on the same large file, in the
+// same run: scripts/bench runs both (KELPIN_BENCH_SOURCE names the file).
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "scanner/precise.h"
+
+namespace {
+
+const std::string& PreciseSource() {
+    static const std::string text = [] {
+        const char* path = std::getenv("KELPIN_BENCH_SOURCE");
+        if (path == nullptr || *path == '\0') {
+            std::fprintf(stderr, "kelpin_bench: set KELPIN_BENCH_SOURCE to a C source file\n");
+            std::exit(2);
+        }
+        std::ifstream in(path, std::ios::binary);
+        std::ostringstream out;
+        out << in.rdbuf();
+        return std::move(out).str();
+    }();
+    return text;
+}
+
+void PreciseScanWholeFile(benchmark::State& state) {
+    const std::string& text = PreciseSource();
+    kelpin::PreciseScan scan;
+    for (auto _ : state) {
+        kelpin::ScanPrecise(text, &scan);
+        benchmark::DoNotOptimize(scan.functions.data());
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
+    state.counters["functions"] = static_cast<double>(scan.functions.size());
+}
+BENCHMARK(PreciseScanWholeFile)->Unit(benchmark::kMillisecond);
+
+// With every declaration made, as --json and prototypes --precise need.
+void PreciseScanAndDeclarations(benchmark::State& state) {
+    const std::string& text = PreciseSource();
+    kelpin::PreciseScan scan;
+    std::size_t bytes = 0;
+    for (auto _ : state) {
+        kelpin::ScanPrecise(text, &scan);
+        for (const kelpin::PreciseFunction& f : scan.functions)
+            bytes += kelpin::PreciseDeclaration(text, scan, f).size();
+        benchmark::DoNotOptimize(bytes);
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
+}
+BENCHMARK(PreciseScanAndDeclarations)->Unit(benchmark::kMillisecond);
+
+} // namespace

@@ -1,0 +1,225 @@
+#include "tree.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <condition_variable>
+#include <cstring>
+#include <mutex>
+#include <optional>
+#include <system_error>
+#include <thread>
+
+namespace kelpin::cli {
+
+namespace {
+
+bool HasExtension(const std::string& name, const std::vector<std::string>& extensions) {
+    std::string::size_type dot = name.rfind('.');
+    if (dot == std::string::npos) return false;
+    std::string_view extension = std::string_view(name).substr(dot + 1);
+    return std::find(extensions.begin(), extensions.end(), extension) != extensions.end();
+}
+
+// A directory's entry: dir "." names its entries as they are, so that a
+// walk of the current directory gives "src/a.c", not "./src/a.c".
+std::string Join(const std::string& dir, const char* name) {
+    if (dir == ".") return name;
+    if (!dir.empty() && dir.back() == '/') return dir + name;
+    return dir + "/" + name;
+}
+
+void Walk(const std::string& dir, const std::vector<std::string>& extensions,
+          std::vector<std::string>* files, std::vector<std::string>* errors) {
+    DIR* stream = ::opendir(dir.c_str());
+    if (stream == nullptr) {
+        errors->push_back(dir + ": " + std::strerror(errno));
+        return;
+    }
+    std::vector<std::string> subdirectories;
+    while (const dirent* entry = ::readdir(stream)) {
+        const char* name = entry->d_name;
+        if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0) continue;
+        std::string path = Join(dir, name);
+        unsigned char type = entry->d_type;
+        if (type == DT_UNKNOWN) {
+            struct stat st;
+            if (::lstat(path.c_str(), &st) != 0) continue;
+            type = S_ISDIR(st.st_mode)   ? DT_DIR
+                   : S_ISLNK(st.st_mode) ? DT_LNK
+                   : S_ISREG(st.st_mode) ? DT_REG
+                                         : DT_UNKNOWN;
+        }
+        if (type == DT_DIR) {
+            if (name[0] != '.') subdirectories.push_back(std::move(path));
+        } else if ((type == DT_REG || type == DT_LNK) && HasExtension(name, extensions)) {
+            // A link is taken when it leads to a file, or nowhere (reading it
+            // then says why); a link to a directory is not followed.
+            struct stat st;
+            if (type == DT_LNK && ::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) continue;
+            files->push_back(std::move(path));
+        }
+    }
+    ::closedir(stream);
+    for (const std::string& subdirectory : subdirectories)
+        Walk(subdirectory, extensions, files, errors);
+}
+
+} // namespace
+
+std::vector<std::string> FilesUnder(const std::vector<std::string>& paths,
+                                    const std::vector<std::string>& extensions,
+                                    std::vector<std::string>* errors) {
+    std::vector<std::string> files;
+    for (const std::string& path : paths) {
+        struct stat st;
+        if (::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+            Walk(path, extensions, &files, errors);
+        } else {
+            files.push_back(path); // a file, or what reading it will report
+        }
+    }
+    std::sort(files.begin(), files.end());
+    files.erase(std::unique(files.begin(), files.end()), files.end());
+    return files;
+}
+
+std::vector<std::string> ParseExtensions(const std::string& list) {
+    std::vector<std::string> extensions;
+    std::string::size_type from = 0;
+    while (from <= list.size()) {
+        std::string::size_type comma = std::min(list.find(',', from), list.size());
+        std::string item = list.substr(from, comma - from);
+        item.erase(0, item.find_first_not_of(" \t"));
+        item.erase(item.find_last_not_of(" \t") + 1);
+        if (!item.empty() && item[0] == '.') item.erase(0, 1);
+        if (!item.empty()) extensions.push_back(item);
+        from = comma + 1;
+    }
+    return extensions;
+}
+
+int DefaultJobs() {
+    unsigned n = std::thread::hardware_concurrency();
+    return n == 0 ? 1 : static_cast<int>(std::min(n, 256u));
+}
+
+int ReadFileBytes(const std::string& path, FileBytes* file) {
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return errno;
+    struct stat st;
+    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+        int error = S_ISDIR(st.st_mode) ? EISDIR : errno;
+        ::close(fd);
+        return error;
+    }
+    // One buffer of the file's size and a byte more, filled by read();
+    // once it is full a small probe finds the end, and only a file that grew
+    // meanwhile makes it larger.
+    std::size_t capacity = static_cast<std::size_t>(std::max<off_t>(st.st_size, 0)) + 1;
+    std::unique_ptr<char[]> bytes(new char[capacity]);
+    std::size_t size = 0;
+    for (;;) {
+        char probe[4096];
+        bool full = size + 1 == capacity;
+        ssize_t n = full ? ::read(fd, probe, sizeof probe)
+                         : ::read(fd, bytes.get() + size, capacity - 1 - size);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            int error = errno;
+            ::close(fd);
+            return error;
+        }
+        if (n == 0) break;
+        if (full) {
+            capacity = std::max(capacity * 2, size + static_cast<std::size_t>(n) + 1);
+            std::unique_ptr<char[]> larger(new char[capacity]);
+            std::memcpy(larger.get(), bytes.get(), size);
+            std::memcpy(larger.get() + size, probe, static_cast<std::size_t>(n));
+            bytes = std::move(larger);
+        }
+        size += static_cast<std::size_t>(n);
+    }
+    ::close(fd);
+    bytes[size] = '\0';
+    file->bytes = std::move(bytes);
+    file->size = size;
+    return 0;
+}
+
+std::string OutcomeMessage(const std::string& path, const FileOutcome& outcome) {
+    if (!outcome.problem.empty()) return path + ": " + outcome.problem;
+    if (outcome.error == EISDIR) return path + ": is a directory";
+    return path + ": " + std::strerror(outcome.error);
+}
+
+void RunInOrder(std::size_t count, int jobs, const std::function<FileOutcome(std::size_t)>& work,
+                const std::function<void(std::size_t, FileOutcome&)>& take) {
+    if (jobs <= 1 || count <= 1) {
+        for (std::size_t i = 0; i < count; ++i) {
+            FileOutcome outcome = work(i);
+            take(i, outcome);
+        }
+        return;
+    }
+    // Outcomes wait in a ring of window slots: slot i % window holds file
+    // i's from the moment it is done until take has had it. A worker starts
+    // file i only when its slot is free, that is when fewer than window files
+    // are done and not yet taken.
+    const std::size_t window = static_cast<std::size_t>(jobs) * 4;
+    std::vector<std::optional<FileOutcome>> slots(window);
+    std::mutex mutex;
+    std::condition_variable done, freed;
+    std::size_t next = 0, taken = 0;
+
+    auto worker = [&] {
+        for (;;) {
+            std::size_t i;
+            {
+                std::unique_lock<std::mutex> lock(mutex);
+                freed.wait(lock, [&] { return next >= count || next < taken + window; });
+                if (next >= count) return;
+                i = next++;
+            }
+            FileOutcome outcome = work(i);
+            {
+                std::lock_guard<std::mutex> lock(mutex);
+                slots[i % window] = std::move(outcome);
+            }
+            done.notify_one();
+        }
+    };
+    std::vector<std::thread> threads;
+    const std::size_t wanted = std::min<std::size_t>(static_cast<std::size_t>(jobs), count);
+    for (std::size_t t = 0; t < wanted; ++t) {
+        try {
+            threads.emplace_back(worker);
+        } catch (const std::system_error&) {
+            break; // as many threads as the system gives
+        }
+    }
+    if (threads.empty()) {
+        RunInOrder(count, 1, work, take);
+        return;
+    }
+    for (std::size_t i = 0; i < count; ++i) {
+        FileOutcome outcome;
+        {
+            std::unique_lock<std::mutex> lock(mutex);
+            done.wait(lock, [&] { return slots[i % window].has_value(); });
+            outcome = std::move(*slots[i % window]);
+            slots[i % window].reset();
+            ++taken;
+        }
+        freed.notify_all();
+        take(i, outcome);
+    }
+    for (std::thread& t : threads)
+        t.join();
+}
+
+} // namespace kelpin::cli
