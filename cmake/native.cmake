@@ -22,7 +22,7 @@ add_library(kelpin_test_support INTERFACE)
 target_include_directories(kelpin_test_support INTERFACE ${CMAKE_SOURCE_DIR}/tests)
 
 if(KELPIN_FUZZ)
-  set(KELPIN_FUZZ_SECONDS 30 CACHE STRING "How long each fuzz target runs in the test")
+  set(KELPIN_FUZZ_SECONDS 20 CACHE STRING "How long each fuzz target runs in the test")
   # Each target links only what it tests (and the headless host when it
   # drives a dialog).
   set(KELPIN_FUZZ_LINKS_scanner_fuzz kelpin_scanner)
