@@ -42,6 +42,8 @@ void AddTreeOptions(CLI::App* command, ListingOptions* options, CLI::Option* jso
 // One FILE and none of the options that came with trees: the add-in's own
 // listing, as it always was.
 bool IsAddInListing(const ListingOptions& options);
+// That listing: the table "start end name", or the JSON array.
+int ListAddInFunctions(const std::string& file, bool json);
 // Every other listing: many files, directories, --precise, --jsonl.
 int ListFunctionTree(const ListingOptions& options);
 // kelpin function --precise: the function whose lines hold line.
@@ -57,7 +59,11 @@ struct SourceText {
     std::unique_ptr<char[]> bytes;
     std::size_t size = 0;
     const char* c_str() const { return bytes.get(); }
+    std::string_view view() const { return {bytes.get(), size}; }
 };
+// Reads a whole file: 0, or the errno value of the failure (EISDIR for a
+// directory). Safe on any thread; the caller makes the message.
+int ReadFileBytes(const std::string& path, SourceText* text);
 // Reads a source file whole. On failure prints one line naming the file and
 // the reason and returns false (exit status ExitInput).
 bool ReadSourceText(const std::string& path, SourceText* text);

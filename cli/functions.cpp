@@ -10,26 +10,10 @@
 #include "cli.h"
 #include "json_text.h"
 #include "scanner/lookup.h"
-#include "scanner/scanner.h"
 
 namespace kelpin::cli {
 
 namespace {
-
-struct FoundFunction {
-    std::string declaration;
-    std::int32_t start;
-    std::optional<std::int32_t> end; // none: the body never closes
-};
-
-void KeepBegin(std::int32_t line, const char* declaration, void* context) {
-    static_cast<std::vector<FoundFunction>*>(context)->push_back({declaration, line, std::nullopt});
-}
-
-int KeepEnd(std::int32_t line, void* context) {
-    static_cast<std::vector<FoundFunction>*>(context)->back().end = line;
-    return 1;
-}
 
 // {"name", "declaration", "start", "end"}, as nlohmann::ordered_json would
 // dump it; end is null for a body that never closes.
@@ -56,42 +40,6 @@ const CLI::Validator LineNumber(
 
 std::string LineText(std::optional<std::int32_t> line) {
     return line ? std::to_string(*line) : "-";
-}
-
-int ListFunctions(const std::string& file, bool json) {
-    SourceText text;
-    if (!ReadSourceText(file, &text)) return ExitInput;
-    std::vector<FoundFunction> found;
-    ScanFunctions(text.c_str(), KeepBegin, KeepEnd, &found);
-
-    std::string out;
-    if (json) {
-        out = "[";
-        for (std::size_t i = 0; i < found.size(); ++i) {
-            const FoundFunction& f = found[i];
-            out += i == 0 ? "\n  " : ",\n  ";
-            out += FunctionJson(FunctionNameOf(f.declaration), f.declaration, f.start, f.end);
-        }
-        out += found.empty() ? "]\n" : "\n]\n";
-    } else {
-        // Right-aligned line numbers, then the name: one function a line.
-        std::size_t startWidth = 5, endWidth = 3;
-        for (const FoundFunction& f : found) {
-            startWidth = std::max(startWidth, std::to_string(f.start).size());
-            endWidth = std::max(endWidth, LineText(f.end).size());
-        }
-        auto row = [&](const std::string& start, const std::string& end, std::string_view name) {
-            out.append(startWidth - start.size(), ' ') += start;
-            out.append(2 + endWidth - end.size(), ' ') += end;
-            (out += "  ") += name;
-            out += '\n';
-        };
-        row("start", "end", "name");
-        for (const FoundFunction& f : found)
-            row(std::to_string(f.start), LineText(f.end), FunctionNameOf(f.declaration));
-    }
-    std::fwrite(out.data(), 1, out.size(), stdout);
-    return ExitOk;
 }
 
 // The lines the editor shows for text: one more than its line feeds.
@@ -148,8 +96,8 @@ void AddFunctionsCommands(CLI::App& app, int* status) {
                             "for a body that never closes (one FILE)");
     AddTreeOptions(functions, &list, json);
     functions->callback([status] {
-        *status =
-            IsAddInListing(list) ? ListFunctions(list.paths[0], list.json) : ListFunctionTree(list);
+        *status = IsAddInListing(list) ? ListAddInFunctions(list.paths[0], list.json)
+                                       : ListFunctionTree(list);
     });
 
     CLI::App* function = app.add_subcommand(

@@ -146,15 +146,7 @@ void AddTreeOptions(CLI::App* command, ListingOptions* options, CLI::Option* jso
                    "print one JSON object a function and a line: {file, name, declaration, "
                    "start, end}")
         ->excludes(json);
-    command
-        ->add_option("-j,--jobs", options->jobs,
-                     "scan N files at once (default: one for each processor)")
-        ->check(CLI::Range(1, 1024))
-        ->type_name("N");
-    command
-        ->add_option("--ext", options->extensions,
-                     "walk directories for these file name extensions (default: c,h)")
-        ->type_name("LIST");
+    AddWalkOptions(command, &options->jobs, &options->extensions);
     command->footer(
         "PATH: files and directories. A directory is walked for *.c and *.h (--ext), hidden\n"
         "directories and links to directories passed over. Files come in byte order of\n"
@@ -171,6 +163,15 @@ void AddTreeOptions(CLI::App* command, ListingOptions* options, CLI::Option* jso
 bool IsAddInListing(const ListingOptions& options) {
     return options.paths.size() == 1 && !options.precise && !options.jsonl &&
            !IsDirectory(options.paths[0]);
+}
+
+int ListAddInFunctions(const std::string& file, bool json) {
+    SourceText text;
+    if (!ReadSourceText(file, &text)) return ExitInput;
+    std::string out =
+        Format(json ? Form::JsonArray : Form::Table, file, FunctionsOf(text, false, true));
+    std::fwrite(out.data(), 1, out.size(), stdout);
+    return ExitOk;
 }
 
 int ListFunctionTree(const ListingOptions& options) {

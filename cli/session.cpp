@@ -17,21 +17,18 @@ void PrintError(const std::string& message) {
     std::fprintf(stderr, "kelpin: %s\n", message.c_str());
 }
 
-bool ReadSourceText(const std::string& path, SourceText* text) {
+int ReadFileBytes(const std::string& path, SourceText* file) {
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return errno;
     struct stat st;
-    if (fd < 0 || ::fstat(fd, &st) != 0) {
-        PrintError(path + ": " + std::strerror(errno));
-        if (fd >= 0) ::close(fd);
-        return false;
-    }
-    if (S_ISDIR(st.st_mode)) {
+    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+        int error = S_ISDIR(st.st_mode) ? EISDIR : errno;
         ::close(fd);
-        PrintError(path + ": is a directory");
-        return false;
+        return error;
     }
-    // One buffer of the file's size, filled by read() without being cleared
-    // first; a file that grows meanwhile is read on to its end.
+    // One buffer of the file's size and a byte more, filled by read();
+    // once it is full a small probe finds the end, and only a file that grew
+    // meanwhile makes it larger.
     std::size_t capacity = static_cast<std::size_t>(std::max<off_t>(st.st_size, 0)) + 1;
     std::unique_ptr<char[]> bytes(new char[capacity]);
     std::size_t size = 0;
@@ -42,9 +39,9 @@ bool ReadSourceText(const std::string& path, SourceText* text) {
                          : ::read(fd, bytes.get() + size, capacity - 1 - size);
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) {
-            PrintError(path + ": " + std::strerror(errno));
+            int error = errno;
             ::close(fd);
-            return false;
+            return error;
         }
         if (n == 0) break;
         if (full) {
@@ -58,9 +55,16 @@ bool ReadSourceText(const std::string& path, SourceText* text) {
     }
     ::close(fd);
     bytes[size] = '\0';
-    text->bytes = std::move(bytes);
-    text->size = size;
-    return true;
+    file->bytes = std::move(bytes);
+    file->size = size;
+    return 0;
+}
+
+bool ReadSourceText(const std::string& path, SourceText* text) {
+    int error = ReadFileBytes(path, text);
+    if (error == 0) return true;
+    PrintError(path + ": " + (error == EISDIR ? "is a directory" : std::strerror(error)));
+    return false;
 }
 
 bool ReadSourceFile(const std::string& path, std::string* text) {

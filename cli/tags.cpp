@@ -128,15 +128,7 @@ void AddTagsCommand(CLI::App& app, int* status) {
         ->add_option("-o,--output", options->out,
                      "write to OUT, replaced atomically (default: tags; - for standard output)")
         ->type_name("OUT");
-    command
-        ->add_option("-j,--jobs", options->jobs,
-                     "scan N files at once (default: one for each processor)")
-        ->check(CLI::Range(1, 1024))
-        ->type_name("N");
-    command
-        ->add_option("--ext", options->extensions,
-                     "walk directories for these file name extensions (default: c,h)")
-        ->type_name("LIST");
+    AddWalkOptions(command, &options->jobs, &options->extensions);
     command->footer(
         "Directories are walked as kelpin functions walks them. Each function the precise\n"
         "scan finds is one line, NAME<tab>FILE<tab>LINE;\"<tab>f, LINE that of its name, all\n"

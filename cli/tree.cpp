@@ -103,52 +103,20 @@ std::vector<std::string> ParseExtensions(const std::string& list) {
     return extensions;
 }
 
+void AddWalkOptions(CLI::App* command, int* jobs, std::string* extensions) {
+    command
+        ->add_option("-j,--jobs", *jobs, "scan N files at once (default: one for each processor)")
+        ->check(CLI::Range(1, 1024))
+        ->type_name("N");
+    command
+        ->add_option("--ext", *extensions,
+                     "walk directories for these file name extensions (default: c,h)")
+        ->type_name("LIST");
+}
+
 int DefaultJobs() {
     unsigned n = std::thread::hardware_concurrency();
     return n == 0 ? 1 : static_cast<int>(std::min(n, 256u));
-}
-
-int ReadFileBytes(const std::string& path, FileBytes* file) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return errno;
-    struct stat st;
-    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
-        int error = S_ISDIR(st.st_mode) ? EISDIR : errno;
-        ::close(fd);
-        return error;
-    }
-    // One buffer of the file's size and a byte more, filled by read();
-    // once it is full a small probe finds the end, and only a file that grew
-    // meanwhile makes it larger.
-    std::size_t capacity = static_cast<std::size_t>(std::max<off_t>(st.st_size, 0)) + 1;
-    std::unique_ptr<char[]> bytes(new char[capacity]);
-    std::size_t size = 0;
-    for (;;) {
-        char probe[4096];
-        bool full = size + 1 == capacity;
-        ssize_t n = full ? ::read(fd, probe, sizeof probe)
-                         : ::read(fd, bytes.get() + size, capacity - 1 - size);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) {
-            int error = errno;
-            ::close(fd);
-            return error;
-        }
-        if (n == 0) break;
-        if (full) {
-            capacity = std::max(capacity * 2, size + static_cast<std::size_t>(n) + 1);
-            std::unique_ptr<char[]> larger(new char[capacity]);
-            std::memcpy(larger.get(), bytes.get(), size);
-            std::memcpy(larger.get() + size, probe, static_cast<std::size_t>(n));
-            bytes = std::move(larger);
-        }
-        size += static_cast<std::size_t>(n);
-    }
-    ::close(fd);
-    bytes[size] = '\0';
-    file->bytes = std::move(bytes);
-    file->size = size;
-    return 0;
 }
 
 std::string OutcomeMessage(const std::string& path, const FileOutcome& outcome) {

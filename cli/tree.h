@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "cli.h"
+
 namespace kelpin::cli {
 
 // The files under paths: each path that is not a directory is taken as it
@@ -25,17 +27,13 @@ std::vector<std::string> ParseExtensions(const std::string& list);
 
 // The number of threads -j takes by default: the processors there are.
 int DefaultJobs();
+// Adds -j,--jobs N and --ext LIST, the options of every command that walks
+// trees.
+void AddWalkOptions(CLI::App* command, int* jobs, std::string* extensions);
 
-// A file's bytes, with a zero byte after them for the add-in's scanner.
-struct FileBytes {
-    std::unique_ptr<char[]> bytes;
-    std::size_t size = 0;
-    std::string_view view() const { return {bytes.get(), size}; }
-};
-
-// Reads a whole file: 0, or the errno value of the failure (EISDIR for a
-// directory). Safe on any thread; the caller makes the message.
-int ReadFileBytes(const std::string& path, FileBytes* file);
+// A file's bytes, with a zero byte after them for the add-in's scanner, as
+// every command reads them (cli.h).
+using FileBytes = SourceText;
 
 // What one file gave: the text to write for it, or the error to report.
 struct FileOutcome {
