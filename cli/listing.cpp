@@ -175,12 +175,8 @@ int ListAddInFunctions(const std::string& file, bool json) {
 }
 
 int ListFunctionTree(const ListingOptions& options) {
-    std::vector<std::string> extensions =
-        ParseExtensions(options.extensions.empty() ? "c,h" : options.extensions);
-    if (extensions.empty()) {
-        PrintError("--ext: no extension in \"" + options.extensions + "\"");
-        return ExitUsage;
-    }
+    std::vector<std::string> extensions;
+    if (!WalkExtensions(options.extensions, &extensions)) return ExitUsage;
     bool many = options.paths.size() > 1 ||
                 std::any_of(options.paths.begin(), options.paths.end(), IsDirectory);
     if (many && options.json) {
@@ -193,32 +189,17 @@ int ListFunctionTree(const ListingOptions& options) {
                                : Form::Table;
     bool declarations = form == Form::JsonArray || form == Form::JsonLines;
 
-    std::vector<std::string> errors;
-    std::vector<std::string> files = FilesUnder(options.paths, extensions, &errors);
-    int status = ExitOk;
-    for (const std::string& error : errors) {
-        PrintError(error);
-        status = ExitInput;
-    }
-    RunInOrder(
-        files.size(), options.jobs > 0 ? options.jobs : DefaultJobs(),
-        [&](std::size_t i) {
+    int status = ForEachFile(
+        options.paths, extensions, options.jobs,
+        [&](const std::string& path) {
             FileOutcome outcome;
             FileBytes file;
-            outcome.error = ReadFileBytes(files[i], &file);
+            outcome.error = ReadFileBytes(path, &file);
             if (outcome.error == 0)
-                outcome.text =
-                    Format(form, files[i], FunctionsOf(file, options.precise, declarations));
+                outcome.text = Format(form, path, FunctionsOf(file, options.precise, declarations));
             return outcome;
         },
-        [&](std::size_t i, FileOutcome& outcome) {
-            if (outcome.error != 0 || !outcome.problem.empty()) {
-                PrintError(OutcomeMessage(files[i], outcome));
-                status = ExitInput;
-                return;
-            }
-            std::fwrite(outcome.text.data(), 1, outcome.text.size(), stdout);
-        });
+        [](std::string& text) { std::fwrite(text.data(), 1, text.size(), stdout); });
     if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
         PrintError("standard output: write error");
         return ExitInput;
@@ -228,12 +209,7 @@ int ListFunctionTree(const ListingOptions& options) {
 
 int ShowPreciseFunction(const std::string& path, int line, bool json) {
     FileBytes file;
-    FileOutcome outcome;
-    outcome.error = ReadFileBytes(path, &file);
-    if (outcome.error != 0) {
-        PrintError(OutcomeMessage(path, outcome));
-        return ExitInput;
-    }
+    if (!ReadSourceText(path, &file)) return ExitInput;
     std::vector<Listed> found = FunctionsOf(file, true, true);
     // The function whose lines, from its name's to its closing brace's, hold
     // the line; a body that never closes holds every line after its start.

@@ -31,30 +31,18 @@ const char TagsHeader[] = "!_TAG_FILE_FORMAT\t2\t/extended format/\n"
                           "!_TAG_PROGRAM_VERSION\t1.5\t//\n";
 
 int RunTags(const TagsOptions& options) {
-    std::vector<std::string> extensions =
-        ParseExtensions(options.extensions.empty() ? "c,h" : options.extensions);
-    if (extensions.empty()) {
-        PrintError("--ext: no extension in \"" + options.extensions + "\"");
-        return ExitUsage;
-    }
-    std::vector<std::string> errors;
-    std::vector<std::string> files = FilesUnder(
-        options.paths.empty() ? std::vector<std::string>{"."} : options.paths, extensions, &errors);
-    int status = ExitOk;
-    for (const std::string& error : errors) {
-        PrintError(error);
-        status = ExitInput;
-    }
+    std::vector<std::string> extensions;
+    if (!WalkExtensions(options.extensions, &extensions)) return ExitUsage;
 
     // Every file's tag lines, kept whole; the lines are sorted as views
     // into them.
     std::vector<std::string> chunks;
     std::vector<std::string_view> lines;
-    RunInOrder(
-        files.size(), options.jobs > 0 ? options.jobs : DefaultJobs(),
-        [&](std::size_t i) {
+    int status = ForEachFile(
+        options.paths.empty() ? std::vector<std::string>{"."} : options.paths, extensions,
+        options.jobs,
+        [](const std::string& path) {
             FileOutcome outcome;
-            const std::string& path = files[i];
             if (path.find_first_of("\t\r\n") != std::string::npos) {
                 outcome.problem = "a tab or line end in the name: no tags file can name it";
                 return outcome;
@@ -72,14 +60,7 @@ int RunTags(const TagsOptions& options) {
             }
             return outcome;
         },
-        [&](std::size_t i, FileOutcome& outcome) {
-            if (outcome.error != 0 || !outcome.problem.empty()) {
-                PrintError(OutcomeMessage(files[i], outcome));
-                status = ExitInput;
-                return;
-            }
-            chunks.push_back(std::move(outcome.text));
-        });
+        [&](std::string& text) { chunks.push_back(std::move(text)); });
     for (const std::string& chunk : chunks) {
         std::string_view rest = chunk;
         while (!rest.empty()) {

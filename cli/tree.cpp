@@ -69,8 +69,6 @@ void Walk(const std::string& dir, const std::vector<std::string>& extensions,
         Walk(subdirectory, extensions, files, errors);
 }
 
-} // namespace
-
 std::vector<std::string> FilesUnder(const std::vector<std::string>& paths,
                                     const std::vector<std::string>& extensions,
                                     std::vector<std::string>* errors) {
@@ -101,22 +99,6 @@ std::vector<std::string> ParseExtensions(const std::string& list) {
         from = comma + 1;
     }
     return extensions;
-}
-
-void AddWalkOptions(CLI::App* command, int* jobs, std::string* extensions) {
-    command
-        ->add_option("-j,--jobs", *jobs, "scan N files at once (default: one for each processor)")
-        ->check(CLI::Range(1, 1024))
-        ->type_name("N");
-    command
-        ->add_option("--ext", *extensions,
-                     "walk directories for these file name extensions (default: c,h)")
-        ->type_name("LIST");
-}
-
-int DefaultJobs() {
-    unsigned n = std::thread::hardware_concurrency();
-    return n == 0 ? 1 : static_cast<int>(std::min(n, 256u));
 }
 
 std::string OutcomeMessage(const std::string& path, const FileOutcome& outcome) {
@@ -188,6 +170,56 @@ void RunInOrder(std::size_t count, int jobs, const std::function<FileOutcome(std
     }
     for (std::thread& t : threads)
         t.join();
+}
+
+// The number of threads -j takes by default: the processors there are.
+int DefaultJobs() {
+    unsigned n = std::thread::hardware_concurrency();
+    return n == 0 ? 1 : static_cast<int>(std::min(n, 256u));
+}
+
+} // namespace
+
+void AddWalkOptions(CLI::App* command, int* jobs, std::string* extensions) {
+    command
+        ->add_option("-j,--jobs", *jobs, "scan N files at once (default: one for each processor)")
+        ->check(CLI::Range(1, 1024))
+        ->type_name("N");
+    command
+        ->add_option("--ext", *extensions,
+                     "walk directories for these file name extensions (default: c,h)")
+        ->type_name("LIST");
+}
+
+bool WalkExtensions(const std::string& option, std::vector<std::string>* extensions) {
+    *extensions = ParseExtensions(option.empty() ? "c,h" : option);
+    if (!extensions->empty()) return true;
+    PrintError("--ext: no extension in \"" + option + "\"");
+    return false;
+}
+
+int ForEachFile(const std::vector<std::string>& paths, const std::vector<std::string>& extensions,
+                int jobs, const std::function<FileOutcome(const std::string& path)>& work,
+                const std::function<void(std::string& text)>& take) {
+    std::vector<std::string> errors;
+    std::vector<std::string> files = FilesUnder(paths, extensions, &errors);
+    int status = ExitOk;
+    for (const std::string& error : errors) {
+        PrintError(error);
+        status = ExitInput;
+    }
+    RunInOrder(
+        files.size(), jobs > 0 ? jobs : DefaultJobs(),
+        [&](std::size_t i) { return work(files[i]); },
+        [&](std::size_t i, FileOutcome& outcome) {
+            if (outcome.error != 0 || !outcome.problem.empty()) {
+                PrintError(OutcomeMessage(files[i], outcome));
+                status = ExitInput;
+                return;
+            }
+            take(outcome.text);
+        });
+    return status;
 }
 
 } // namespace kelpin::cli

@@ -13,20 +13,6 @@
 
 namespace kelpin::cli {
 
-// The files under paths: each path that is not a directory is taken as it
-// is; a directory is walked for files whose names end in one of extensions
-// ("c", "h"), hidden directories passed over and symbolic links to
-// directories not followed. In byte order of their paths, each once. A
-// directory that cannot be read gives one line in *errors.
-std::vector<std::string> FilesUnder(const std::vector<std::string>& paths,
-                                    const std::vector<std::string>& extensions,
-                                    std::vector<std::string>* errors);
-
-// "c,h" or ".c, .h": the extensions, without dots; empty names dropped.
-std::vector<std::string> ParseExtensions(const std::string& list);
-
-// The number of threads -j takes by default: the processors there are.
-int DefaultJobs();
 // Adds -j,--jobs N and --ext LIST, the options of every command that walks
 // trees.
 void AddWalkOptions(CLI::App* command, int* jobs, std::string* extensions);
@@ -42,14 +28,20 @@ struct FileOutcome {
     std::string problem; // or another reason it gave nothing
 };
 
-// The message for a file that gave no text: "PATH: reason".
-std::string OutcomeMessage(const std::string& path, const FileOutcome& outcome);
+// --ext as given ("" for the default c,h): false, with the error line, when
+// it names no extension.
+bool WalkExtensions(const std::string& option, std::vector<std::string>* extensions);
 
-// Runs work(i) for every i below count on jobs threads and hands each outcome
-// to take(i, outcome) on the calling thread, in the order of i. At most a
-// window of outcomes waits ahead of take, so that memory goes with the files
-// in flight, never with the whole list.
-void RunInOrder(std::size_t count, int jobs, const std::function<FileOutcome(std::size_t)>& work,
-                const std::function<void(std::size_t, FileOutcome&)>& take);
+// Runs work on every file under paths on jobs threads (0: one for each
+// processor) and hands each file's text to take, in byte order of the paths,
+// with a bounded window of files in flight. A path that is not a directory
+// is taken as it is; a directory is walked for files whose names end in one
+// of extensions, hidden directories passed over and symbolic links to
+// directories not followed. A folder that cannot be walked, or a file whose
+// work gave no text, is one error line. ExitOk, or ExitInput when there was
+// any.
+int ForEachFile(const std::vector<std::string>& paths, const std::vector<std::string>& extensions,
+                int jobs, const std::function<FileOutcome(const std::string& path)>& work,
+                const std::function<void(std::string& text)>& take);
 
 } // namespace kelpin::cli
