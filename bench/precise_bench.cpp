@@ -2,33 +2,18 @@
 // same run: scripts/bench runs both (KELPIN_BENCH_SOURCE names the file).
 #include <benchmark/benchmark.h>
 
-#include <cstdio>
-#include <cstdlib>
-#include <fstream>
-#include <sstream>
+#include "bench_source.h"
+
 #include <string>
 
 #include "scanner/precise.h"
 
 namespace {
 
-const std::string& PreciseSource() {
-    static const std::string text = [] {
-        const char* path = std::getenv("KELPIN_BENCH_SOURCE");
-        if (path == nullptr || *path == '\0') {
-            std::fprintf(stderr, "kelpin_bench: set KELPIN_BENCH_SOURCE to a C source file\n");
-            std::exit(2);
-        }
-        std::ifstream in(path, std::ios::binary);
-        std::ostringstream out;
-        out << in.rdbuf();
-        return std::move(out).str();
-    }();
-    return text;
-}
+using kelpin::bench::BenchSource;
 
 void PreciseScanWholeFile(benchmark::State& state) {
-    const std::string& text = PreciseSource();
+    const std::string& text = BenchSource();
     kelpin::PreciseScan scan;
     for (auto _ : state) {
         kelpin::ScanPrecise(text, &scan);
@@ -41,7 +26,7 @@ BENCHMARK(PreciseScanWholeFile)->Unit(benchmark::kMillisecond);
 
 // With every declaration made, as --json and prototypes --precise need.
 void PreciseScanAndDeclarations(benchmark::State& state) {
-    const std::string& text = PreciseSource();
+    const std::string& text = BenchSource();
     kelpin::PreciseScan scan;
     std::size_t bytes = 0;
     for (auto _ : state) {

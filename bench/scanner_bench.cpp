@@ -5,11 +5,9 @@
 // The file is named by KELPIN_BENCH_SOURCE (scripts/bench fetches one).
 #include <benchmark/benchmark.h>
 
+#include "bench_source.h"
+
 #include <algorithm>
-#include <cstdio>
-#include <cstdlib>
-#include <fstream>
-#include <sstream>
 #include <string>
 
 #include "scanner/lookup.h"
@@ -17,24 +15,7 @@
 
 namespace {
 
-const std::string& Source() {
-    static const std::string text = [] {
-        const char* path = std::getenv("KELPIN_BENCH_SOURCE");
-        if (path == nullptr || *path == '\0') {
-            std::fprintf(stderr, "kelpin_bench: set KELPIN_BENCH_SOURCE to a C source file\n");
-            std::exit(2);
-        }
-        std::ifstream in(path, std::ios::binary);
-        std::ostringstream out;
-        out << in.rdbuf();
-        if (!in) {
-            std::fprintf(stderr, "kelpin_bench: cannot read %s\n", path);
-            std::exit(2);
-        }
-        return std::move(out).str();
-    }();
-    return text;
-}
+using kelpin::bench::BenchSource;
 
 struct Counts {
     long begins = 0;
@@ -50,7 +31,7 @@ int CountEnd(std::int32_t, void* context) {
 }
 
 void ScanWholeFile(benchmark::State& state) {
-    const std::string& text = Source();
+    const std::string& text = BenchSource();
     Counts counts;
     for (auto _ : state) {
         counts = {};
@@ -64,7 +45,7 @@ BENCHMARK(ScanWholeFile)->Unit(benchmark::kMillisecond);
 
 // The lookup with the caret on the last line: a scan to the end of the text.
 void FindFunctionAtLastLine(benchmark::State& state) {
-    const std::string& text = Source();
+    const std::string& text = BenchSource();
     const auto caretLine =
         static_cast<std::int32_t>(std::count(text.begin(), text.end(), '\n')) + 1;
     for (auto _ : state) {
@@ -77,7 +58,7 @@ BENCHMARK(FindFunctionAtLastLine)->Unit(benchmark::kMillisecond);
 
 // The peer: counting line feeds, as a line counter does.
 void CountLineFeeds(benchmark::State& state) {
-    const std::string& text = Source();
+    const std::string& text = BenchSource();
     for (auto _ : state) {
         auto lines = std::count(text.begin(), text.end(), '\n');
         benchmark::DoNotOptimize(lines);

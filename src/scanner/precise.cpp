@@ -114,6 +114,14 @@ const Byte* SkipLineComment(const Byte* p, const Byte* end) {
     }
 }
 
+// p stands just after a "/": past the comment it opens with the byte at p,
+// or null when it opens none.
+const Byte* AfterCommentOpening(const Byte* p, const Byte* end) {
+    if (p < end && *p == '*') return SkipBlockComment(p + 1, end);
+    if (p < end && *p == '/') return SkipLineComment(p + 1, end);
+    return nullptr;
+}
+
 // After an opening quote: just past the same quote standing unescaped, or the
 // line feed that ends the line unclosed (not consumed), or end.
 const Byte* SkipLiteral(const Byte* p, const Byte* end, Byte quote) {
@@ -152,11 +160,7 @@ const Byte* SkipLine(const Byte* p, const Byte* end) {
             if (const Byte* next = AfterSplice(p, end)) p = next;
             break;
         case '/':
-            if (p < end && *p == '*') {
-                p = SkipBlockComment(p + 1, end);
-            } else if (p < end && *p == '/') {
-                p = SkipLineComment(p + 1, end);
-            }
+            if (const Byte* next = AfterCommentOpening(p, end)) p = next;
             break;
         default: p = SkipLiteral(p, end, c); break;
         }
@@ -1018,11 +1022,7 @@ const Byte* InBraces(Scan& sc, const Byte* p) {
             if (--sc.s.depth == 0) CloseOutermost(sc, p - 1);
             break;
         case '/':
-            if (p < end && *p == '*') {
-                p = SkipBlockComment(p + 1, end);
-            } else if (p < end && *p == '/') {
-                p = SkipLineComment(p + 1, end);
-            }
+            if (const Byte* next = AfterCommentOpening(p, end)) p = next;
             break;
         case '#': p = ReadDirectiveAt(sc, p); break;
         default: p = SkipLiteral(p, end, c); break;
@@ -1053,13 +1053,10 @@ const Byte* AtFileLevel(Scan& sc, const Byte* p) {
         ++p;
         switch (c) {
         case '/':
-            if (p < end && *p == '*') {
-                p = SkipBlockComment(p + 1, end);
-            } else if (p < end && *p == '/') {
-                p = SkipLineComment(p + 1, end);
-            } else {
+            if (const Byte* next = AfterCommentOpening(p, end))
+                p = next;
+            else
                 Punctuator(sc, c, token);
-            }
             break;
         case '#': p = ReadDirectiveAt(sc, p); break;
         case '"':
