@@ -454,13 +454,15 @@ struct Candidate {
 
 // Everything a conditional chain copies: a plain record.
 struct State {
-    std::int32_t depth = 0;    // braces open: a body or data
-    std::int32_t paren = 0;    // parentheses open in the declaration at file level
-    std::int32_t linkage = 0;  // extern "C" { blocks open
-    std::int32_t open = -1;    // the function whose body is open
-    std::int32_t retract = -1; // a function whose header is only a macro call: a table if ";"
-                               // comes next
-    std::int32_t knrDecls = 0; // old-style parameter declarations after knr's list
+    std::int32_t depth = 0;      // braces open: a body or data
+    std::int32_t paren = 0;      // parentheses open in the declaration at file level
+    std::int32_t linkage = 0;    // extern "C" { blocks open
+    std::int32_t open = -1;      // the function whose body is open
+    std::size_t openName = None; // and its name's offset: the record at open is that
+                                 // function's only while it holds this name
+    std::int32_t retract = -1;   // a function whose header is only a macro call: a table if ";"
+                                 // comes next
+    std::int32_t knrDecls = 0;   // old-style parameter declarations after knr's list
     Phase phase = Phase::Empty;
     Group group = Group::None;
     Last last = Last::Nothing;
@@ -580,6 +582,15 @@ void DropFrom(Scan& sc, std::size_t index) {
     sc.out->resize(index);
 }
 
+// The record of the function whose body s has open, or null. A branch of a
+// conditional may have dropped that record and listed another function in its
+// place since s was copied: a record is s's only while it has s's name.
+PreciseFunction* OpenRecord(Scan& sc, const State& s) {
+    if (s.open < 0 || static_cast<std::size_t>(s.open) >= sc.out->size()) return nullptr;
+    PreciseFunction& f = (*sc.out)[static_cast<std::size_t>(s.open)];
+    return f.nameOffset == s.openName ? &f : nullptr;
+}
+
 // Whether a function with this name (the same word of the text) is listed
 // already: a header that two branches of a chain both finish, each with a
 // whole body of its own, is one function.
@@ -612,9 +623,12 @@ void BeginBody(Scan& sc, const Candidate& c) {
         add(s.parts[i].offset, s.parts[i].offset + s.parts[i].length);
     add(s.partStart, c.headerEnd);
     f.headerParts = static_cast<std::uint32_t>(sc.header->size()) - f.headerFirst;
+    // The declaration's first line, then its name's: counting goes forward.
+    f.first = LineOf(sc, sc.begin + std::min(c.declBegin, c.name.offset));
     f.start = LineOf(sc, sc.begin + c.name.offset);
     f.end = 0;
     s.open = static_cast<std::int32_t>(sc.out->size());
+    s.openName = c.name.offset;
     s.openMacro = c.macroHeader;
     sc.out->push_back(f);
     s.depth = 1;
@@ -653,8 +667,7 @@ void OpenBraceAtFileLevel(Scan& sc) {
 void CloseOutermost(Scan& sc, const Byte* closing) {
     State& s = sc.s;
     if (!s.dataBraces && s.open >= 0) {
-        if (static_cast<std::size_t>(s.open) < sc.out->size())
-            (*sc.out)[static_cast<std::size_t>(s.open)].end = LineOf(sc, closing);
+        if (PreciseFunction* f = OpenRecord(sc, s)) f->end = LineOf(sc, closing);
         s.retract = s.openMacro ? s.open : -1;
         s.open = -1;
         EndDeclaration(s);
@@ -911,15 +924,13 @@ void EndBranch(Scan& sc, Frame& f) {
         f.afterFirst = sc.s;
         f.firstDone = true;
         f.openEndAfterFirst = 0;
-        if (f.atIf.open >= 0 && static_cast<std::size_t>(f.atIf.open) < sc.out->size())
-            f.openEndAfterFirst = (*sc.out)[static_cast<std::size_t>(f.atIf.open)].end;
+        if (const PreciseFunction* open = OpenRecord(sc, f.atIf)) f.openEndAfterFirst = open->end;
         return;
     }
     // A later branch: a function it opened and left open is the first
     // branch's, written again.
     State& s = sc.s;
-    if (s.open >= 0 && static_cast<std::size_t>(s.open) >= f.recordsAtBranch &&
-        static_cast<std::size_t>(s.open) < sc.out->size())
+    if (OpenRecord(sc, s) != nullptr && static_cast<std::size_t>(s.open) >= f.recordsAtBranch)
         DropFrom(sc, static_cast<std::size_t>(s.open));
 }
 
@@ -929,8 +940,7 @@ void StartBranch(Scan& sc, Frame& f) {
     if (!f.firstDone) return; // the state is where the chain began
     sc.s = f.atIf;
     sc.s.retract = -1; // the first branch decided that
-    if (sc.s.open >= 0 && static_cast<std::size_t>(sc.s.open) < sc.out->size())
-        (*sc.out)[static_cast<std::size_t>(sc.s.open)].end = 0;
+    if (PreciseFunction* open = OpenRecord(sc, sc.s)) open->end = 0;
 }
 
 // Handles a directive of a chain that starts a branch or ends the chain:
@@ -946,8 +956,7 @@ bool ChainDirective(Scan& sc, Directive d, bool zero) {
         EndBranch(sc, f);
         if (f.firstDone) {
             sc.s = f.afterFirst;
-            if (f.atIf.open >= 0 && static_cast<std::size_t>(f.atIf.open) < sc.out->size())
-                (*sc.out)[static_cast<std::size_t>(f.atIf.open)].end = f.openEndAfterFirst;
+            if (PreciseFunction* open = OpenRecord(sc, f.atIf)) open->end = f.openEndAfterFirst;
         }
         --sc.frameCount;
         return true;

@@ -57,6 +57,7 @@ struct PreciseFunction {
     // between the parts.
     std::uint32_t headerFirst;
     std::uint32_t headerParts;
+    std::int32_t first; // 1-based line of the declaration's first token
     std::int32_t start; // 1-based line of the name
     std::int32_t end;   // 1-based line of the body's closing brace; 0: it never closes
 };

@@ -85,6 +85,7 @@ void CheckInvariants(std::string_view text) {
         CHECK(f.start == 1 + std::count(text.begin(), text.begin() + f.nameOffset, '\n'));
         CHECK(f.start >= 1 && f.start <= lines);
         CHECK(f.end == 0 || (f.end >= f.start && f.end <= lines));
+        CHECK(f.first >= 1 && f.first <= f.start);
         // The header's parts lie in the text in order, before the name's end;
         // one holds the name.
         CHECK(f.headerParts >= 1);

@@ -2,9 +2,11 @@
 // its declarations, and properties that hold for every program of the model.
 #include <gmock/gmock.h>
 
+#include <algorithm>
 #include <random>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "scanner/precise.h"
@@ -263,6 +265,58 @@ GeneratedProgram Generate(std::uint32_t seed, ProgramStyle style = {}) {
     Choices choices;
     choices.random = &random;
     return ProgramBuilder(choices, style, seed).Build(24);
+}
+
+// Each function's first line, name line and end, for the shapes whose first
+// line is not the name's.
+TEST(PreciseScanner, AFunctionsLinesRunFromItsFirstToItsClosingBrace) {
+    struct Lines {
+        std::int32_t first, start, end;
+        bool operator==(const Lines&) const = default;
+    };
+    const std::pair<std::string, Lines> cases[] = {
+        {"int f(void) { return 0; }\n", {1, 1, 1}},
+        {"\nstatic int\nf (void)\n{\n}\n", {2, 3, 5}},
+        {"/* c */ static\nconst char *\nf(a)\n  int a;\n{\n}\n", {1, 3, 6}},
+        {"#if X\nstatic\n#endif\nint f(void)\n{}\n", {2, 4, 5}},
+    };
+    for (const auto& [text, expected] : cases) {
+        PreciseScan scan;
+        ScanPrecise(text, &scan);
+        ASSERT_EQ(scan.functions.size(), 1u) << text;
+        const PreciseFunction& f = scan.functions[0];
+        EXPECT_EQ((Lines{f.first, f.start, f.end}), expected) << text;
+    }
+}
+
+// A branch of a conditional drops a function its first branch closed and
+// lists another in its place: the chain's end must not hand the first one's
+// end to the second (a fuzzer's find: end 3 for a function on line 8).
+TEST(PreciseScanner, AChainsEndRestoresOnlyTheFunctionItSaved) {
+    const std::string text("teD\273\275\263\274(t\301n)diDEBDEBLE(t)\n"
+                           "{#if\n"
+                           "\250\250\250\250\25022*} "
+                           "}}}}}}}}}}}}}}}}}}}}}}}}}}}}}}}}}}}}}}}}}}}}}}}}}}}}}}}}iun_X(a)\n"
+                           "s4atic int "
+                           "b\"'m';t\016}\000\000\000n\332\332\332\332\332\332\332&%"
+                           "\332\332\332\332\332\332\332\332\332\332\332\332\332\332\332\377(t)\n"
+                           "{#else\n"
+                           "int t , #if\n"
+                           "i22 };wi\n"
+                           "T\377\377\332\332\332\332\377(t)\n"
+                           "{#else\n"
+                           "int "
+                           "t\377\332\332\332\332\332\332\332\332\332AB}"
+                           "u\332\332\332\332\332\332\332\332#\332\332\332\332",
+                           238);
+    PreciseScan scan;
+    ScanPrecise(text, &scan);
+    const auto lines = static_cast<std::int32_t>(std::count(text.begin(), text.end(), '\n')) + 1;
+    ASSERT_FALSE(scan.functions.empty());
+    for (const PreciseFunction& f : scan.functions) {
+        EXPECT_LE(f.first, f.start);
+        EXPECT_TRUE(f.end == 0 || (f.start <= f.end && f.end <= lines)) << f.start << "-" << f.end;
+    }
 }
 
 TEST(PreciseScanner, FindsExactlyTheModelsFunctions) {
