@@ -32,24 +32,24 @@ struct ListingOptions {
     std::vector<std::string> paths;
     bool json = false;
     bool jsonl = false;
-    bool precise = false;
+    bool addIn = false;
     int jobs = 0; // 0: one thread for each processor
     std::string extensions;
 };
-// Adds --precise, --jsonl, -j and --ext to kelpin functions; json is its
+// Adds --add-in, --jsonl, -j and --ext to kelpin functions; json is its
 // --json, which --jsonl excludes.
 void AddTreeOptions(CLI::App* command, ListingOptions* options, CLI::Option* json);
-// One FILE and none of the options that came with trees: the add-in's own
-// listing, as it always was.
+// --add-in with one FILE and none of the options that came with trees: the
+// add-in's own listing.
 bool IsAddInListing(const ListingOptions& options);
 // That listing: the table "start end name", or the JSON array.
 int ListAddInFunctions(const std::string& file, bool json);
-// Every other listing: many files, directories, --precise, --jsonl.
+// Every other listing: many files, directories, --jsonl, the precise scan.
 int ListFunctionTree(const ListingOptions& options);
-// kelpin function --precise: the function whose lines hold line.
-int ShowPreciseFunction(const std::string& path, int line, bool json);
-// kelpin prototypes --precise: the listing's text from the precise scan.
-std::string PrecisePrototypeListing(std::string_view text, const std::string& documentPath);
+
+// A check of a whole number from low to high, whose error says so plainly
+// (CLI11's own names a range of floating-point numbers).
+CLI::Validator NumberIn(int low, int high);
 
 // One error line on stderr: "kelpin: " and the message.
 void PrintError(const std::string& message);

@@ -16,8 +16,11 @@
 #include "cli.h"
 #include "comment_form.h"
 #include "comments/comments.h"
+#include "function_records.h"
 #include "host/editor_text.h"
 #include "json_text.h"
+#include "output.h"
+#include "platform/platform.h"
 
 namespace kelpin::cli {
 
@@ -46,13 +49,15 @@ struct Request {
     bool module = false;
     std::string file;
     int line = 0;
-    std::string name;
+    std::string name; // the module's, or the function's to comment
     std::string values[4];
     CLI::Option* given[4] = {};
     CLI::Option* nameOption = nullptr;
+    CLI::Option* lineOption = nullptr;
     bool toStdout = false;
     bool show = false;
     bool json = false;
+    bool addIn = false;
 
     const Field* Fields() const { return module ? ModuleFields : FunctionFields; }
     bool AnyFieldGiven() const {
@@ -106,10 +111,7 @@ bool EditInForm(const Request& request, const Found& found, std::string* values,
 // The block written has bare line feeds; in a file whose lines end in "\r\n"
 // its lines take that ending too, and nothing else changes.
 std::string KeepLineEndings(const std::string& before, std::string after, const BlockSite& site) {
-    std::size_t crlf = 0, bare = 0;
-    for (std::size_t i = 0; i < before.size(); ++i)
-        if (before[i] == '\n') ++(i > 0 && before[i - 1] == '\r' ? crlf : bare);
-    if (crlf <= bare) return after;
+    if (!EndsLinesWithCrlf(before)) return after;
     auto start = static_cast<std::size_t>(site.start);
     auto old = static_cast<std::size_t>(site.end - site.start);
     std::size_t length = after.size() - (before.size() - old);
@@ -138,22 +140,37 @@ std::int32_t CaretLineOf(const std::string& text, int line) {
     return LineOfPosition(text, at) + 1;
 }
 
-// The block of the function at the line, or of the module, and its fields;
-// false (with the message) when the caret would be in no function.
-bool FindBlock(const Request& request, const std::string& text, Found* found) {
+// The block of the function the request names, or of the module, and its
+// fields; false (with the message and *status) when there is no such
+// function.
+bool FindBlock(const Request& request, const std::string& text, Found* found, int* status) {
     BlockKind kind = request.module ? BlockKind::Module : BlockKind::Function;
     if (request.module) {
         found->name = ModuleNameOf(ModulePath(request));
         found->site = FindModuleBlock(text, found->name.c_str());
-    } else {
+    } else if (request.addIn) {
         CurrentFunction function =
             FindCurrentFunction(text.c_str(), CaretLineOf(text, request.line));
         if (function.declaration[0] == '\0') {
-            PrintError("You're not in a function body.");
+            NotInAFunction(request.file, request.line);
+            *status = ExitNothing;
             return false;
         }
         found->name = function.name;
         found->site = FindFunctionBlock(text, function);
+    } else {
+        // The block stands above the definition's first line.
+        std::vector<Listed> functions = PreciseFunctionsOf(text, false);
+        const Listed* function = nullptr;
+        if (!request.name.empty()) {
+            function = FunctionNamed(request.file, request.name, functions, status);
+        } else if (!(function = FunctionAtLine(text, functions, request.line))) {
+            NotInAFunction(request.file, request.line);
+            *status = ExitNothing;
+        }
+        if (function == nullptr) return false;
+        found->name = function->name;
+        found->site = FindFunctionBlockAt(text, found->name.c_str(), function->first - 1);
     }
     if (found->site.found) found->fields = ReadBlockFields(kind, found->site.block);
     return true;
@@ -161,30 +178,32 @@ bool FindBlock(const Request& request, const std::string& text, Found* found) {
 
 void PrintShown(const Request& request, const Found& found) {
     const BlockFields& shown = found.fields;
+    std::string out;
     if (request.json) {
         // The fields as the dialog shows them, line breaks "\r\n".
-        std::string out = std::string("{\n  \"found\": ") + (found.site.found ? "true" : "false");
-        auto member = [&out](const char* name, const std::string& text) {
+        JsonBytes bytes = request.addIn ? JsonBytes::Latin1 : JsonBytes::Utf8;
+        out = std::string("{\n  \"found\": ") + (found.site.found ? "true" : "false");
+        auto member = [&out, bytes](const char* name, const std::string& text) {
             out += ",\n  \"";
             out += name;
             out += "\": ";
-            AppendJsonString(&out, text);
+            AppendJsonString(&out, text, bytes);
         };
         member("created", shown.created);
         member("modified", shown.modified);
         for (int i = 0; i < 4; ++i)
             member(request.Fields()[i].name, shown.texts[i]);
         out += "\n}\n";
-        std::fwrite(out.data(), 1, out.size(), stdout);
-        return;
+    } else {
+        out = std::string("found: ") + (found.site.found ? "yes" : "no") +
+              "\ncreated: " + shown.created + "\nmodified: " + shown.modified + "\n";
+        for (int i = 0; i < 4; ++i) {
+            std::string text = FromControlText(shown.texts[i]);
+            out += std::string("[") + request.Fields()[i].name + "]\n" + text +
+                   (text.empty() || text.back() == '\n' ? "" : "\n");
+        }
     }
-    std::printf("found: %s\ncreated: %s\nmodified: %s\n", found.site.found ? "yes" : "no",
-                shown.created.c_str(), shown.modified.c_str());
-    for (int i = 0; i < 4; ++i) {
-        std::string text = FromControlText(shown.texts[i]);
-        std::printf("[%s]\n%s%s", request.Fields()[i].name, text.c_str(),
-                    text.empty() || text.back() == '\n' ? "" : "\n");
-    }
+    WriteStandardOutput(out);
 }
 
 // The dates of the new block: SOURCE_DATE_EPOCH, as local time, when it is
@@ -220,20 +239,27 @@ int Run(const Request& request) {
         PrintError("--name: a module name holds no \"*/\"");
         return ExitUsage;
     }
+    bool edits = !request.show && !request.toStdout;
+    bool form = !request.show && !request.AnyFieldGiven();
     // A run that rewrites FILE holds its folder's lock from the read to the
     // replace, so that runs on one file at once each keep what the others
-    // wrote.
+    // wrote. A link is edited where it leads.
     std::optional<FolderLockScope> lock;
-    if (!request.show && !request.toStdout) lock.emplace(request.file.c_str());
+    if (edits) lock.emplace(WriteTarget(request.file).c_str());
     std::string text;
     if (!ReadSourceFile(request.file, &text)) return ExitInput;
     if (text.empty()) {
         PrintError(request.file + ": the file is empty; nothing to comment");
         return ExitNothing;
     }
+    if (!request.show && !CheckEditableText(request.file, text)) return ExitInput;
+    // An editor shows no byte-order mark: the blocks go after it.
+    std::string mark = text.substr(0, ByteOrderMarkLength(text));
+    text.erase(0, mark.size());
 
     Found found;
-    if (!FindBlock(request, text, &found)) return ExitNothing;
+    int status = ExitOk;
+    if (!FindBlock(request, text, &found, &status)) return status;
     if (request.show) {
         PrintShown(request, found);
         return ExitOk;
@@ -242,8 +268,15 @@ int Run(const Request& request) {
     std::string values[4];
     for (int i = 0; i < 4; ++i)
         values[i] = found.fields.texts[i];
-    if (!request.AnyFieldGiven() && ::isatty(STDIN_FILENO)) {
-        int status = ExitOk;
+    if (form) {
+        // Without a terminal nobody can fill the form in: writing the block
+        // as it stands would put an empty one in the file.
+        if (!::isatty(STDIN_FILENO)) {
+            PrintError("no field given, and no terminal to edit the form in: nothing written "
+                       "(give the fields as options, see kelpin comment " +
+                       std::string(request.module ? "module" : "function") + " --help)");
+            return ExitUsage;
+        }
         if (!EditInForm(request, found, values, &status)) return status;
     } else {
         for (int i = 0; i < 4; ++i)
@@ -260,16 +293,12 @@ int Run(const Request& request) {
     std::string result = text;
     result.replace(static_cast<std::size_t>(site.start),
                    static_cast<std::size_t>(site.end - site.start), block);
-    result = KeepLineEndings(text, std::move(result), site);
+    result = mark + KeepLineEndings(text, std::move(result), site);
     if (request.toStdout) {
-        std::fwrite(result.data(), 1, result.size(), stdout);
-        return std::fflush(stdout) == 0 ? ExitOk : ExitInput;
+        WriteStandardOutput(result);
+        return ExitOk;
     }
-    if (!FileReplace(request.file.c_str(), result)) {
-        PrintError(request.file + ": cannot write the file; it is left as it was");
-        return ExitInput;
-    }
-    return ExitOk;
+    return ReplaceFile(request.file, result) ? ExitOk : ExitInput;
 }
 
 void AddCommon(CLI::App* command, Request& request) {
@@ -298,32 +327,55 @@ void AddCommentCommand(CLI::App& app, int* status) {
     CLI::App* comment = app.add_subcommand(
         "comment", "Write or edit the marked comment block of a function or of a module");
     comment->require_subcommand(1);
-    static const char* Footer =
+    const std::string footer =
         "Each field option replaces that field; the others keep what the block holds.\n"
-        "With no field option and a terminal on stdin, $VISUAL or $EDITOR opens a form\n"
-        "with the four fields. Dates follow SOURCE_DATE_EPOCH when it is set.\n";
+        "With no field option, $VISUAL or $EDITOR opens a form with the four fields when\n"
+        "standard input is a terminal; without one, nothing is written (exit 2). Dates\n"
+        "follow SOURCE_DATE_EPOCH when it is set. A file that starts with a byte-order\n"
+        "mark keeps it first; a file with a NUL byte is not edited.\n";
 
     auto function = std::make_shared<Request>();
     CLI::App* fn = comment->add_subcommand(
-        "function", "The block above the function whose body holds line N, as \"Edit "
-                    "function comment\" writes it");
-    fn->footer(Footer);
+        "function", "The block above the function at line N or called NAME, in the format "
+                    "\"Edit function comment\" writes");
+    fn->footer("One of --line and --name is needed. A function's lines run from the first "
+               "line of its\ndeclaration to its closing brace, and its block stands above "
+               "that first line.\n" +
+               footer);
     AddCommon(fn, *function);
-    fn->add_option("--line", function->line, "1-based line inside the function's body")
-        ->option_text("N")
-        ->required()
-        ->check(CLI::PositiveNumber);
-    fn->callback([function, status] { *status = Run(*function); });
+    function->lineOption = AddLineOption(fn, &function->line,
+                                         "a 1-based line of the function (with --add-in: of "
+                                         "its body)");
+    function->nameOption =
+        fn->add_option("--name", function->name, "the function of that name")->option_text("NAME");
+    function->lineOption->excludes(function->nameOption);
+    CLI::Option* addIn = AddAddInFlag(
+        fn, &function->addIn,
+        "find the function and its block as \"Edit function comment\" does: the function "
+        "whose body holds line N, the block above its header's last line");
+    function->nameOption->excludes(addIn);
+    fn->callback([function, status] {
+        if (function->lineOption->count() == 0 && function->nameOption->count() == 0) {
+            PrintError("comment function: give --line N or --name NAME (see kelpin comment "
+                       "function --help)");
+            *status = ExitUsage;
+            return;
+        }
+        *status = Run(*function);
+    });
 
     auto module = std::make_shared<Request>();
     module->module = true;
     CLI::App* mod = comment->add_subcommand(
         "module", "The block at the top of FILE, as \"Edit module comment\" writes it");
-    mod->footer(Footer);
+    mod->footer(footer);
     AddCommon(mod, *module);
     module->nameOption =
         mod->add_option("--name", module->name, "module name (default: FILE's file name)")
             ->option_text("NAME");
+    AddAddInFlag(mod, &module->addIn,
+                 "read the block's fields as the add-in does (JSON text a "
+                 "byte a character)");
     mod->callback([module, status] { *status = Run(*module); });
 }
 

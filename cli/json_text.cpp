@@ -2,11 +2,31 @@
 
 namespace kelpin::cli {
 
-void AppendJsonString(std::string* out, std::string_view bytes) {
+std::size_t Utf8SequenceLength(std::string_view bytes) {
+    auto at = [&](std::size_t i) { return static_cast<unsigned char>(bytes[i]); };
+    unsigned char lead = at(0);
+    std::size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 0;
+    if (length == 0 || lead > 0xF4 || lead == 0xC0 || lead == 0xC1 || bytes.size() < length)
+        return 0;
+    // The second byte's range rules out overlong forms, surrogates and code
+    // points past U+10FFFF; the rest are plain continuation bytes.
+    unsigned char low = 0x80, high = 0xBF;
+    if (lead == 0xE0) low = 0xA0;
+    if (lead == 0xED) high = 0x9F;
+    if (lead == 0xF0) low = 0x90;
+    if (lead == 0xF4) high = 0x8F;
+    if (at(1) < low || at(1) > high) return 0;
+    for (std::size_t i = 2; i < length; ++i)
+        if ((at(i) & 0xC0) != 0x80) return 0;
+    return length;
+}
+
+void AppendJsonString(std::string* out, std::string_view bytes, JsonBytes mode) {
     static const char hex[] = "0123456789abcdef";
     out->reserve(out->size() + bytes.size() + 2);
     *out += '"';
-    for (char c : bytes) {
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        char c = bytes[i];
         auto b = static_cast<unsigned char>(c);
         switch (b) {
         case '"': *out += "\\\""; break;
@@ -23,6 +43,11 @@ void AppendJsonString(std::string* out, std::string_view bytes) {
                 *out += hex[b & 15];
             } else if (b < 0x80) {
                 *out += c;
+            } else if (std::size_t length =
+                           mode == JsonBytes::Utf8 ? Utf8SequenceLength(bytes.substr(i)) : 0;
+                       length != 0) {
+                out->append(bytes.data() + i, length);
+                i += length - 1;
             } else {
                 *out += static_cast<char>(0xC0 | (b >> 6));
                 *out += static_cast<char>(0x80 | (b & 0x3F));

@@ -6,15 +6,26 @@
 
 namespace kelpin::cli {
 
-// Appends bytes as a JSON string, each byte the character of the same code
-// point (Latin-1, U+0000 to U+00FF), so that any input gives valid JSON and a
-// reader gets every byte back: a file's bytes in an 8-bit code page stay what
-// they were, not a replacement character. The text is exactly what
-// nlohmann::json would dump for the same characters.
-//
-// The library's own escaper checks every byte as UTF-8 on its way out; on a
-// listing of thousands of declarations that costs as much as the scan
-// itself, while bytes read as Latin-1 need no check at all.
-void AppendJsonString(std::string* out, std::string_view bytes);
+// How a string's bytes become characters.
+enum class JsonBytes {
+    // UTF-8 where the bytes are valid UTF-8; each byte of an invalid
+    // sequence is the character of the same code point (U+0080 to U+00FF),
+    // so that any input still gives valid JSON. The CLI's own view of text.
+    Utf8,
+    // Every byte the character of the same code point (Latin-1), as the
+    // add-in reads text: single bytes throughout.
+    Latin1,
+};
+
+// Appends bytes as a JSON string, exactly as nlohmann::json would dump the
+// same characters. The library's own escaper is not used because it rejects
+// invalid UTF-8 instead of carrying it, and costs as much as the scan on a
+// listing of thousands of declarations.
+void AppendJsonString(std::string* out, std::string_view bytes, JsonBytes mode = JsonBytes::Utf8);
+
+// The length of the valid UTF-8 sequence at the start of bytes (which holds
+// at least one byte from 0x80 up), or 0 when it is not one: no overlong
+// forms, no surrogates, nothing past U+10FFFF.
+std::size_t Utf8SequenceLength(std::string_view bytes);
 
 } // namespace kelpin::cli

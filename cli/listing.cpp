@@ -1,5 +1,4 @@
-// kelpin functions over files and trees, and the precise forms of kelpin
-// functions, function and prototypes.
+// kelpin functions: the table, JSON and line listings of files and trees.
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -10,81 +9,19 @@
 #include <vector>
 
 #include "cli.h"
-#include "json_text.h"
-#include "navigation/navigation.h"
-#include "scanner/lookup.h"
-#include "scanner/precise.h"
-#include "scanner/scanner.h"
+#include "function_records.h"
+#include "output.h"
 #include "tree.h"
 
 namespace kelpin::cli {
 
 namespace {
 
-// One function as the listings write it.
-struct Listed {
-    std::string name;
-    std::string declaration;
-    std::int32_t start;
-    std::optional<std::int32_t> end; // none: the body never closes
-};
-
-void KeepBegin(std::int32_t line, const char* declaration, void* context) {
-    std::string text = declaration;
-    std::string name(FunctionNameOf(text));
-    static_cast<std::vector<Listed>*>(context)->push_back(
-        {std::move(name), std::move(text), line, std::nullopt});
-}
-
-int KeepEnd(std::int32_t line, void* context) {
-    static_cast<std::vector<Listed>*>(context)->back().end = line;
-    return 1;
-}
-
-// The functions of a file by either scanner; the precise scan makes each
-// declaration only when it is asked for.
-std::vector<Listed> FunctionsOf(const FileBytes& file, bool precise, bool declarations) {
-    std::vector<Listed> found;
-    if (!precise) {
-        ScanFunctions(file.bytes.get(), KeepBegin, KeepEnd, &found);
-        return found;
-    }
-    PreciseScan scan;
-    ScanPrecise(file.view(), &scan);
-    found.reserve(scan.functions.size());
-    for (const PreciseFunction& f : scan.functions) {
-        Listed listed{std::string(PreciseName(file.view(), f)), {}, f.start, std::nullopt};
-        if (declarations) listed.declaration = PreciseDeclaration(file.view(), scan, f);
-        if (f.end != 0) listed.end = f.end;
-        found.push_back(std::move(listed));
-    }
-    return found;
-}
-
-// {"file", "name", "declaration", "start", "end"}, "file" only when given.
-void AppendJson(std::string* out, const std::string* file, const Listed& f) {
-    *out += '{';
-    if (file != nullptr) {
-        *out += "\"file\":";
-        AppendJsonString(out, *file);
-        *out += ',';
-    }
-    *out += "\"name\":";
-    AppendJsonString(out, f.name);
-    *out += ",\"declaration\":";
-    AppendJsonString(out, f.declaration);
-    *out += ",\"start\":" + std::to_string(f.start);
-    *out += ",\"end\":" + (f.end ? std::to_string(*f.end) : std::string("null")) + "}";
-}
-
-std::string LineText(std::optional<std::int32_t> line) {
-    return line ? std::to_string(*line) : "-";
-}
-
 enum class Form { Table, JsonArray, JsonLines, Lines };
 
 // What one file gives in the form.
-std::string Format(Form form, const std::string& path, const std::vector<Listed>& found) {
+std::string Format(Form form, JsonBytes bytes, const std::string& path,
+                   const std::vector<Listed>& found) {
     std::string out;
     switch (form) {
     case Form::Table: {
@@ -109,14 +46,13 @@ std::string Format(Form form, const std::string& path, const std::vector<Listed>
         out = "[";
         for (std::size_t i = 0; i < found.size(); ++i) {
             out += i == 0 ? "\n  " : ",\n  ";
-            AppendJson(&out, nullptr, found[i]);
+            out += FunctionJson(found[i], nullptr, bytes);
         }
         out += found.empty() ? "]\n" : "\n]\n";
         break;
     case Form::JsonLines:
         for (const Listed& f : found) {
-            AppendJson(&out, &path, f);
-            out += '\n';
+            (out += FunctionJson(f, &path, bytes)) += '\n';
         }
         break;
     case Form::Lines:
@@ -138,9 +74,9 @@ bool IsDirectory(const std::string& path) {
 } // namespace
 
 void AddTreeOptions(CLI::App* command, ListingOptions* options, CLI::Option* json) {
-    command->add_flag("--precise", options->precise,
-                      "use the precise scan: directives and #if branches read as the "
-                      "preprocessor reads them, start at the function's name");
+    AddAddInFlag(command, &options->addIn,
+                 "list what the add-in's scanner finds: every brace counted, start the line "
+                 "above the body's opening brace");
     command
         ->add_flag("--jsonl", options->jsonl,
                    "print one JSON object a function and a line: {file, name, declaration, "
@@ -153,24 +89,23 @@ void AddTreeOptions(CLI::App* command, ListingOptions* options, CLI::Option* jso
         "their paths, each one's functions in text order, the same for every -j.\n"
         "One FILE: the table \"start end name\" (or --json). Many files, or a directory: one\n"
         "line a function, PATH:START: NAME, as grep -n and editors' error lists read them.\n"
-        "start and end, by default the add-in's: start is the number of line feeds before\n"
-        "the body's opening brace (the line above it), end the line of its closing brace.\n"
-        "With --precise: start is the line of the function's name, end the line of its\n"
-        "closing brace; both count from 1. end is \"-\" (null in JSON) for a body that\n"
-        "never closes.");
+        "The scan reads directives and #if branches as the preprocessor reads them: start\n"
+        "is the line of the function's name, end the line of its closing brace, both from\n"
+        "1; end is \"-\" (null in JSON) for a body that never closes. With --add-in: the\n"
+        "add-in's scanner, whose start is the number of line feeds before the body's\n"
+        "opening brace (the line above it), and JSON text read a byte a character.");
 }
 
 bool IsAddInListing(const ListingOptions& options) {
-    return options.paths.size() == 1 && !options.precise && !options.jsonl &&
+    return options.paths.size() == 1 && options.addIn && !options.jsonl &&
            !IsDirectory(options.paths[0]);
 }
 
 int ListAddInFunctions(const std::string& file, bool json) {
     SourceText text;
     if (!ReadSourceText(file, &text)) return ExitInput;
-    std::string out =
-        Format(json ? Form::JsonArray : Form::Table, file, FunctionsOf(text, false, true));
-    std::fwrite(out.data(), 1, out.size(), stdout);
+    WriteStandardOutput(Format(json ? Form::JsonArray : Form::Table, JsonBytes::Latin1, file,
+                               FunctionsOf(text, ScanKind::AddIn, true)));
     return ExitOk;
 }
 
@@ -188,6 +123,8 @@ int ListFunctionTree(const ListingOptions& options) {
                 : options.json ? Form::JsonArray
                                : Form::Table;
     bool declarations = form == Form::JsonArray || form == Form::JsonLines;
+    ScanKind kind = options.addIn ? ScanKind::AddIn : ScanKind::Precise;
+    JsonBytes bytes = options.addIn ? JsonBytes::Latin1 : JsonBytes::Utf8;
 
     int status = ForEachFile(
         options.paths, extensions, options.jobs,
@@ -196,54 +133,11 @@ int ListFunctionTree(const ListingOptions& options) {
             FileBytes file;
             outcome.error = ReadFileBytes(path, &file);
             if (outcome.error == 0)
-                outcome.text = Format(form, path, FunctionsOf(file, options.precise, declarations));
+                outcome.text = Format(form, bytes, path, FunctionsOf(file, kind, declarations));
             return outcome;
         },
-        [](std::string& text) { std::fwrite(text.data(), 1, text.size(), stdout); });
-    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
-        PrintError("standard output: write error");
-        return ExitInput;
-    }
+        [](std::string& text) { WriteStandardOutput(text); });
     return status;
-}
-
-int ShowPreciseFunction(const std::string& path, int line, bool json) {
-    FileBytes file;
-    if (!ReadSourceText(path, &file)) return ExitInput;
-    std::vector<Listed> found = FunctionsOf(file, true, true);
-    // The function whose lines, from its name's to its closing brace's, hold
-    // the line; a body that never closes holds every line after its start.
-    // No function holds a line past the end of the text.
-    const Listed* holder = nullptr;
-    auto lines = std::count(file.view().begin(), file.view().end(), '\n') + 1;
-    for (const Listed& f : found)
-        if (line <= lines && f.start <= line && (!f.end || line <= *f.end)) holder = &f;
-    if (holder == nullptr) {
-        std::fputs("Function: You're not in a function body.\n", stderr);
-        return ExitNothing;
-    }
-    std::string out;
-    if (json) {
-        AppendJson(&out, nullptr, *holder);
-        out += '\n';
-    } else {
-        out = "name:        " + holder->name + "\ndeclaration: " + holder->declaration +
-              "\nstart:       " + std::to_string(holder->start) +
-              "\nend:         " + LineText(holder->end) + "\n";
-    }
-    std::fwrite(out.data(), 1, out.size(), stdout);
-    return ExitOk;
-}
-
-std::string PrecisePrototypeListing(std::string_view text, const std::string& documentPath) {
-    std::string guard = GuardName(documentPath.c_str());
-    std::string listing = "#ifndef __" + guard + "_H__\r\n#define __" + guard + "_H__\r\n\r\n";
-    PreciseScan scan;
-    ScanPrecise(text, &scan);
-    for (const PreciseFunction& f : scan.functions)
-        (listing += PreciseDeclaration(text, scan, f)) += ";\r\n";
-    listing += "\r\n#endif\t// " + guard + "_H__\r\n";
-    return listing;
 }
 
 } // namespace kelpin::cli

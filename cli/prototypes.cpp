@@ -1,16 +1,17 @@
-// kelpin prototypes: the header text of the prototype listing for a source
-// file, as dialog 1001 shows it, on stdout or in a file.
+// kelpin prototypes: a header of the prototypes of the functions a source file
+// defines, on standard output or in a file. With --add-in, the very text
+// dialog 1001 shows for the file.
 
 #include <algorithm>
-#include <cstdio>
-#include <cstring>
 #include <memory>
-#include <optional>
 #include <string>
 
 #include "cli.h"
+#include "function_records.h"
 #include "host/host.h"
 #include "navigation/navigation.h"
+#include "output.h"
+#include "platform/platform.h"
 
 namespace kelpin::cli {
 
@@ -21,7 +22,7 @@ struct PrototypesOptions {
     std::string documentPath;
     std::string out;
     bool lf = false;
-    bool precise = false;
+    bool addIn = false;
 };
 
 std::string WithBareLineFeeds(const std::string& text) {
@@ -32,40 +33,47 @@ std::string WithBareLineFeeds(const std::string& text) {
     return out;
 }
 
+// The header from the precise scan: a guard that is one identifier, lines
+// ended as the source ends its own.
+std::string PrecisePrototypeHeader(const SourceText& source, const std::string& documentPath,
+                                   bool lf) {
+    std::string guard = IdentifierGuardName(documentPath.c_str());
+    std::string_view end = !lf && EndsLinesWithCrlf(source.view()) ? "\r\n" : "\n";
+    std::string header = PrototypeHeaderOpening(guard, end);
+    for (const Listed& f : FunctionsOf(source, ScanKind::Precise, true))
+        ((header += f.declaration) += ';') += end;
+    return header += PrototypeHeaderClosing(guard, end);
+}
+
 int RunPrototypes(const PrototypesOptions& options) {
-    // Writing OUT holds its folder's lock from reading FILE (which may be OUT
-    // itself) to the replace.
+    if (!options.out.empty() && !CheckOutputIsNoInput(options.out, {options.file}))
+        return ExitUsage;
+    // Writing OUT holds its folder's lock from reading FILE to the replace.
     std::optional<FolderLockScope> lock;
-    if (!options.out.empty()) lock.emplace(options.out.c_str());
+    if (!options.out.empty()) lock.emplace(WriteTarget(options.out).c_str());
     SourceText source;
     if (!ReadSourceText(options.file, &source)) return ExitInput;
     std::string path =
         options.documentPath.empty() ? DocumentPath(options.file) : options.documentPath;
-    // The host opens no listing on an empty text, and hands over at most
-    // 259 characters of the document path.
-    if (source.size == 0) {
-        PrintError(options.file + ": empty file, no functions to list");
-        return ExitNothing;
-    }
-    path.resize(std::min<std::size_t>(path.size(), sizeof HostDocumentInfo::path - 1));
-    // The very text dialog 1001 shows for this file and path.
-    std::string listing = options.precise
-                              ? PrecisePrototypeListing({source.c_str(), source.size}, path)
-                              : PrototypeListing(source.c_str(), path.c_str());
-    if (options.lf) listing = WithBareLineFeeds(listing);
-    if (!options.out.empty()) {
-        if (!FileReplace(options.out.c_str(), listing)) {
-            PrintError(options.out + ": cannot write the file");
-            return ExitInput;
+    std::string listing;
+    if (options.addIn) {
+        // The host opens no listing on an empty text, and hands over at most
+        // 259 characters of the document path.
+        if (source.size == 0) {
+            PrintError(options.file + ": empty file, no functions to list");
+            return ExitNothing;
         }
+        path.resize(std::min<std::size_t>(path.size(), sizeof HostDocumentInfo::path - 1));
+        listing = PrototypeListing(source.c_str(), path.c_str());
+        if (options.lf) listing = WithBareLineFeeds(listing);
+    } else {
+        listing = PrecisePrototypeHeader(source, path, options.lf);
+    }
+    if (options.out.empty()) {
+        WriteStandardOutput(listing);
         return ExitOk;
     }
-    if (std::fwrite(listing.data(), 1, listing.size(), stdout) != listing.size() ||
-        std::fflush(stdout) != 0) {
-        PrintError("standard output: write error");
-        return ExitInput;
-    }
-    return ExitOk;
+    return ReplaceFile(options.out, listing) ? ExitOk : ExitInput;
 }
 
 } // namespace
@@ -73,7 +81,7 @@ int RunPrototypes(const PrototypesOptions& options) {
 void AddPrototypesCommand(CLI::App& app, int* status) {
     auto options = std::make_shared<PrototypesOptions>();
     CLI::App* command = app.add_subcommand(
-        "prototypes", "Print the prototype header that \"Function prototypes\" shows for FILE");
+        "prototypes", "Print a header of the prototypes of the functions FILE defines");
     command->add_option("FILE", options->file, "C source file")->required();
     command
         ->add_option("--path", options->documentPath,
@@ -82,11 +90,19 @@ void AddPrototypesCommand(CLI::App& app, int* status) {
         ->type_name("DOCPATH");
     command
         ->add_option("-o,--output", options->out,
-                     "write to OUT (replaced atomically) instead of standard output")
+                     "write to OUT (replaced atomically; never FILE itself) instead of "
+                     "standard output")
         ->type_name("OUT");
-    command->add_flag("--lf", options->lf, "end lines with a bare line feed instead of CRLF");
-    command->add_flag("--precise", options->precise,
-                      "list the functions the precise scan finds (see kelpin functions --help)");
+    command->add_flag("--lf", options->lf, "end lines with a bare line feed");
+    AddAddInFlag(command, &options->addIn,
+                 "the text the add-in's \"Function prototypes\" shows: its scanner, its guard "
+                 "name, lines ended \"\\r\\n\"");
+    command->footer(
+        "The guard is named after the document path's file name without its extension,\n"
+        "upper-cased, every character that cannot stand in a C identifier as \"_\"\n"
+        "(\"__MY_SHAPES_H__\"). Lines end as FILE's do (\"\\r\\n\" when most of its lines\n"
+        "do), or in a bare line feed with --lf. Each declaration is the header as the\n"
+        "precise scan read it, on one line.");
     command->callback([options, status] { *status = RunPrototypes(*options); });
 }
 

@@ -13,6 +13,20 @@
 
 namespace kelpin::cli {
 
+CLI::Validator NumberIn(int low, int high) {
+    return CLI::Validator(
+        [low, high](std::string& input) -> std::string {
+            std::string bad = input + " is not a whole number from " + std::to_string(low) +
+                              " to " + std::to_string(high);
+            if (input.empty() || input.size() > 9 ||
+                input.find_first_not_of("0123456789") != std::string::npos)
+                return bad;
+            int value = std::stoi(input);
+            return value < low || value > high ? bad : std::string();
+        },
+        std::to_string(low) + ".." + std::to_string(high));
+}
+
 void PrintError(const std::string& message) {
     std::fprintf(stderr, "kelpin: %s\n", message.c_str());
 }

@@ -183,7 +183,7 @@ int DefaultJobs() {
 void AddWalkOptions(CLI::App* command, int* jobs, std::string* extensions) {
     command
         ->add_option("-j,--jobs", *jobs, "scan N files at once (default: one for each processor)")
-        ->check(CLI::Range(1, 1024))
+        ->check(NumberIn(1, 1024))
         ->type_name("N");
     command
         ->add_option("--ext", *extensions,

@@ -97,6 +97,10 @@ struct BlockSite {
 };
 // Above the function (as the lookup gives it), as dialog 1003 finds it.
 BlockSite FindFunctionBlock(std::string_view text, const CurrentFunction& function);
+// The same search from the start of the 0-based line, for a function whose
+// definition starts there: the block above it, or an empty site at the line's
+// start where a new one goes.
+BlockSite FindFunctionBlockAt(std::string_view text, const char* name, std::int32_t line);
 // At the top of the module of that file name, as dialog 1004 finds it.
 BlockSite FindModuleBlock(std::string_view text, const char* moduleName);
 

@@ -84,12 +84,15 @@ std::int32_t LocateCommentBlockInText(std::string_view text, HostSelection* sele
 }
 
 BlockSite FindFunctionBlock(std::string_view text, const CurrentFunction& function) {
+    TextBlockEditor editor{text, {0, 0}};
+    return FindFunctionBlockAt(text, function.name, FunctionBlockLine(editor, function.startLine));
+}
+
+BlockSite FindFunctionBlockAt(std::string_view text, const char* name, std::int32_t line) {
     const BlockKindInfo& kind = KindInfo(BlockKind::Function);
     TextBlockEditor editor{text, {0, 0}};
-    std::int32_t line = FunctionBlockLine(editor, function.startLine);
     std::string block;
-    std::int32_t found =
-        LocateBlock(editor, kind.nameWord, function.name, line, kind.locateFlags, &block);
+    std::int32_t found = LocateBlock(editor, kind.nameWord, name, line, kind.locateFlags, &block);
     if (found < 0) {
         std::int32_t at = editor.LineIndex(line);
         editor.Select(at, at);

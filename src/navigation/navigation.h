@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "host/editor.h"
 #include "scanner/lookup.h"
@@ -28,6 +29,17 @@ inline constexpr unsigned HeaderFileNameSize = 260;
 // the last ".", the text after the last "\" before it; "foo" when either is
 // missing.
 std::string GuardName(const char* documentPath);
+
+// GuardName with every character that cannot stand in a C identifier made
+// "_", so that the guard the header defines is the whole name ("CRC_CCITT",
+// not "CRC" followed by a stray "-CCITT").
+std::string IdentifierGuardName(const char* documentPath);
+
+// A prototype header's lines around its declarations, each line ended by
+// lineEnd: "#ifndef __GUARD_H__", "#define __GUARD_H__" and an empty line
+// before them; an empty line and "#endif\t// GUARD_H__" after them.
+std::string PrototypeHeaderOpening(std::string_view guard, std::string_view lineEnd);
+std::string PrototypeHeaderClosing(std::string_view guard, std::string_view lineEnd);
 
 // The header text dialog 1001 shows for a source text: the guard lines, one
 // "declaration;" line per function the scanner reports, and the guard's end.

@@ -66,12 +66,30 @@ std::string GuardName(const char* documentPath) {
     return path.substr(slash + 1);
 }
 
+std::string IdentifierGuardName(const char* documentPath) {
+    std::string guard = GuardName(documentPath);
+    for (char& c : guard)
+        if (!((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9'))) c = '_';
+    return guard;
+}
+
+std::string PrototypeHeaderOpening(std::string_view guard, std::string_view lineEnd) {
+    std::string text;
+    (((text += "#ifndef __") += guard) += "_H__") += lineEnd;
+    (((text += "#define __") += guard) += "_H__") += lineEnd;
+    return text += lineEnd;
+}
+
+std::string PrototypeHeaderClosing(std::string_view guard, std::string_view lineEnd) {
+    std::string text(lineEnd);
+    return (((text += "#endif\t// ") += guard) += "_H__") += lineEnd;
+}
+
 std::string PrototypeListing(const char* text, const char* documentPath) {
     std::string guard = GuardName(documentPath);
-    std::string listing = "#ifndef __" + guard + "_H__\r\n#define __" + guard + "_H__\r\n\r\n";
+    std::string listing = PrototypeHeaderOpening(guard, "\r\n");
     ScanFunctions(text, ListPrototype, nullptr, &listing);
-    listing += "\r\n#endif\t// " + guard + "_H__\r\n";
-    return listing;
+    return listing += PrototypeHeaderClosing(guard, "\r\n");
 }
 
 int ChooseHeaderFile(HostWindow owner, char* fileName) {

@@ -1,5 +1,6 @@
-// kelpin functions and kelpin function, run as the built program on files of
-// our own: output, JSON and exit statuses.
+// kelpin functions --add-in and kelpin function --add-in, run as the built
+// program on files of our own: the add-in's listing and lookup, JSON text a
+// byte a character, and exit statuses.
 #include <gmock/gmock.h>
 #include <sys/wait.h>
 
@@ -44,8 +45,10 @@ class FunctionsCli : public ::testing::Test {
         text << in.rdbuf();
         return text.str();
     }
-    // Runs kelpin with arguments (already quoted for the shell).
-    Result Run(const std::string& arguments) {
+    // Runs kelpin COMMAND --add-in with the rest of arguments (already
+    // quoted for the shell).
+    Result Run(std::string arguments) {
+        arguments.insert(arguments.find(' '), " --add-in");
         std::string command = std::string("XDG_CONFIG_HOME='") + dir.string() +
                               "' '" KELPIN_CLI "' " + arguments + " >'" + (dir / "out").string() +
                               "' 2>'" + (dir / "err").string() + "'";

@@ -178,7 +178,7 @@ TEST_F(CommentCli, ModuleBlockGoesOnTopWithTheFileName) {
 
 TEST_F(CommentCli, ModuleNameCanBeGiven) {
     for (int edit = 0; edit < 2; ++edit)
-        ASSERT_EQ(Run({"module", file, "--name", "my module.c"}).status, 0);
+        ASSERT_EQ(Run({"module", file, "--name", "my module.c", "--status", "ok"}).status, 0);
     std::string text = ReadFile(file);
     EXPECT_EQ(Count(text, " Module   : my module.c\n"), 1u);
     EXPECT_EQ(Count(text, "/*-@@+@@"), 1u);
@@ -190,7 +190,7 @@ TEST_F(CommentCli, ModuleNameCanBeGiven) {
 }
 
 TEST_F(CommentCli, StdoutLeavesTheFileAlone) {
-    CliResult r = Run({"function", file, "--line", "4", "--stdout"});
+    CliResult r = Run({"function", file, "--line", "4", "--stdout", "--input", "a"});
     EXPECT_EQ(r.status, 0);
     EXPECT_THAT(r.out, StartsWith("#include <stdio.h>\n\n/*-@@+@@"));
     EXPECT_TRUE(r.out.ends_with("@@-@@-*/\n" + Source.substr(20)));
@@ -218,9 +218,9 @@ TEST_F(CommentCli, CrLfFileStaysCrLfAndLfFileStaysLf) {
 TEST_F(CommentCli, NoFunctionAtTheLine) {
     CliResult r = Run({"function", file, "--line", "1", "--synopsis", "x"});
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "kelpin: You're not in a function body.\n");
+    EXPECT_EQ(r.err, "kelpin: " + file + ":1: You're not in a function body.\n");
     EXPECT_EQ(ReadFile(file), Source);
-    r = Run({"function", file, "--line", "99"});
+    r = Run({"function", file, "--line", "99", "--input", "x"});
     EXPECT_EQ(r.status, 1);
 }
 
@@ -255,11 +255,21 @@ TEST_F(CommentCli, UsageErrors) {
     EXPECT_EQ(ReadFile(file), Source);
 }
 
-TEST_F(CommentCli, WithoutFieldsOrTerminalOkKeepsTheFields) {
+// With no field to write and nobody at a terminal to fill the form in,
+// nothing is written: not the file, not a block to standard output.
+TEST_F(CommentCli, WithoutFieldsOrTerminalNothingIsWritten) {
     ASSERT_EQ(Run({"function", file, "--line", "4", "--output", "kept"}).status, 0);
-    ASSERT_EQ(Run({"function", file, "--line", "14"}, Epoch2).status, 0);
-    EXPECT_THAT(ReadFile(file), HasSubstr(" Modified : Tue Feb 14 09:01:02 2006\n"));
-    EXPECT_THAT(ReadFile(file), HasSubstr(" Output   : kept\n"));
+    std::string text = ReadFile(file);
+    for (const auto& args :
+         std::vector<std::vector<std::string>>{{"function", file, "--line", "14"},
+                                               {"function", file, "--name", "alpha", "--stdout"},
+                                               {"module", file}}) {
+        CliResult r = Run(args, Epoch2);
+        EXPECT_EQ(r.status, 2) << ::testing::PrintToString(args);
+        EXPECT_EQ(r.out, "");
+        EXPECT_THAT(r.err, HasSubstr("no terminal to edit the form in: nothing written"));
+    }
+    EXPECT_EQ(ReadFile(file), text);
 }
 
 // ---- The editor form ----------------------------------------------------------

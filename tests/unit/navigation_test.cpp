@@ -194,7 +194,8 @@ TEST_F(PrototypeListingDialog, TheCommandLinePrintsWhatTheDialogShows) {
                        "#define X { ;\r\nstruct s b\t(void)\r\n{\r\n    return s0;\r\n}\r\n";
     TempDir scratch;
     WriteFile(scratch / "t.c", text);
-    CliResult cli = RunCli({"prototypes", "--path", "D:\\x\\net-io.c", scratch / "t.c"});
+    CliResult cli =
+        RunCli({"prototypes", "--add-in", "--path", "D:\\x\\net-io.c", scratch / "t.c"});
     EXPECT_EQ(cli.status, 0);
     EXPECT_EQ(cli.out, Listing(text, "D:\\x\\net-io.c"));
     EXPECT_THAT(cli.out, ::testing::HasSubstr("struct s b (void);\r\n"));

@@ -140,7 +140,7 @@ TEST_F(PreciseTree, ListsTheTreeTheSameForEveryJobCount) {
     EXPECT_EQ(headers.out, onlyHeader);
 }
 
-TEST_F(PreciseTree, WithoutPreciseTheTreeTakesTheAddInsScan) {
+TEST_F(PreciseTree, WithAddInTheTreeTakesTheAddInsScan) {
     // Each file as the add-in's scanner reads it, in the same lines form.
     std::string expected;
     for (const std::string& name : listed) {
@@ -158,7 +158,7 @@ TEST_F(PreciseTree, WithoutPreciseTheTreeTakesTheAddInsScan) {
             expected += root + "/" + name + ":" + std::to_string(line) + ": " + function + "\n";
     }
     for (const char* jobs : {"1", "4"}) {
-        CliResult r = RunCli({"functions", "-j", jobs, root});
+        CliResult r = RunCli({"functions", "--add-in", "-j", jobs, root});
         EXPECT_EQ(r.status, 0);
         EXPECT_EQ(r.out, expected);
     }
@@ -289,7 +289,7 @@ TEST_F(PreciseTree, UsageErrorsAreOneLineAndStatus2) {
     }
 }
 
-TEST(PreciseCli, FunctionHoldsTheLinesFromItsNameToItsBrace) {
+TEST(PreciseCli, FunctionHoldsTheLinesFromItsFirstToItsBrace) {
     TempDir dir;
     const std::string text = "#include <x.h>\n"   // 1
                              "static int\n"       // 2
@@ -312,15 +312,15 @@ TEST(PreciseCli, FunctionHoldsTheLinesFromItsNameToItsBrace) {
     const std::string file = dir / "f.c";
     WriteFile(file, text);
     const std::vector<std::string> holder = {
-        "",     "",     "count", "count", "count", "count", "count", "",     "main", "main",
-        "main", "main", "main",  "main",  "main",  "main",  "open",  "open", "open"};
+        "",     "count", "count", "count", "count", "count", "count", "",     "main", "main",
+        "main", "main",  "main",  "main",  "main",  "main",  "open",  "open", "open"};
     for (std::size_t line = 1; line <= holder.size() + 1; ++line) {
-        CliResult r =
-            RunCli({"function", "--precise", "--json", file, "--line", std::to_string(line)});
+        CliResult r = RunCli({"function", "--json", file, "--line", std::to_string(line)});
         std::string expected = line <= holder.size() ? holder[line - 1] : "";
         if (expected.empty()) {
             EXPECT_EQ(r.status, 1) << "line " << line;
-            EXPECT_EQ(r.err, "Function: You're not in a function body.\n");
+            EXPECT_EQ(r.err, "kelpin: " + file + ":" + std::to_string(line) +
+                                 ": You're not in a function body.\n");
             EXPECT_THAT(r.out, IsEmpty());
         } else {
             ASSERT_EQ(r.status, 0) << "line " << line << ": " << r.err;
@@ -331,9 +331,21 @@ TEST(PreciseCli, FunctionHoldsTheLinesFromItsNameToItsBrace) {
         json::parse(RunCli({"function", "--precise", "--json", file, "--line", "4"}).out),
         json(
             {{"name", "count"}, {"declaration", "static int count(a)"}, {"start", 3}, {"end", 7}}));
-    EXPECT_EQ(RunCli({"function", "--precise", file, "--line", "18"}).out,
+    EXPECT_EQ(RunCli({"function", file, "--name", "open"}).out,
               "name:        open\ndeclaration: void open(void)\nstart:       17\nend:         -\n");
     EXPECT_EQ(RunCli({"function", "--precise", dir / "none.c", "--line", "1"}).status, 3);
+
+    // By name: one definition, none, or several to choose from by line.
+    WriteFile(file, text + "}\n#ifdef A\nint main(int c) { }\n#else\n#endif\nint main(void) { }\n");
+    CliResult none = RunCli({"function", file, "--name", "mian"});
+    EXPECT_EQ(none.status, 1);
+    EXPECT_EQ(none.err, "kelpin: " + file + ": no function mian is defined here\n");
+    CliResult twice = RunCli({"function", file, "--name", "main"});
+    EXPECT_EQ(twice.status, 2);
+    EXPECT_EQ(twice.err,
+              "kelpin: " + file +
+                  ": main is defined 3 times, on lines 9, 21, 24; choose one with --line\n");
+    EXPECT_EQ(RunCli({"function", file, "--name", "main", "--add-in", "--line", "9"}).status, 2);
 }
 
 TEST(PreciseCli, PrototypesFromThePreciseScan) {
@@ -342,12 +354,22 @@ TEST(PreciseCli, PrototypesFromThePreciseScan) {
     WriteFile(file,
               "#ifdef WIDE\nlong twice(long a)\n#else\nint twice(int a)\n#endif\n{\n}\n"
               "#if 0\nint dead(void) { }\n#endif\nstatic char *\nname(int a,\n     int b) { }\n");
-    CliResult r = RunCli({"prototypes", "--precise", "--lf", "--path", "C:\\src\\p.c", file});
+    CliResult r = RunCli({"prototypes", "--precise", "--path", "C:\\src\\p.c", file});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, "#ifndef __P_H__\n#define __P_H__\n\nlong twice(long a);\n"
                      "static char * name(int a, int b);\n\n#endif\t// P_H__\n");
-    // Without --precise, the add-in's listing, as before.
-    EXPECT_NE(RunCli({"prototypes", "--lf", "--path", "C:\\src\\p.c", file}).out, r.out);
+    // With --add-in, the add-in's listing.
+    EXPECT_NE(RunCli({"prototypes", "--add-in", "--lf", "--path", "C:\\src\\p.c", file}).out,
+              r.out);
+
+    // The guard is one identifier; lines end as the source's do.
+    WriteFile(file, "int f(void)\r\n{\r\n}\r\nint g(void) { }\n");
+    EXPECT_EQ(RunCli({"prototypes", "--path", "C:\\src\\My crc-ccitt.2.c", file}).out,
+              "#ifndef __MY_CRC_CCITT_2_H__\r\n#define __MY_CRC_CCITT_2_H__\r\n\r\n"
+              "int f(void);\r\nint g(void);\r\n\r\n#endif\t// MY_CRC_CCITT_2_H__\r\n");
+    EXPECT_EQ(RunCli({"prototypes", "--lf", "--path", "x\\\xE9t\xE9.c", file}).out,
+              "#ifndef ___T__H__\n#define ___T__H__\n\nint f(void);\nint g(void);\n\n"
+              "#endif\t// _T__H__\n");
 }
 
 // ---- Tags -----------------------------------------------------------------------

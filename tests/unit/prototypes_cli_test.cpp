@@ -33,14 +33,14 @@ class PrototypesCommand : public ::testing::Test {
 };
 
 TEST_F(PrototypesCommand, PrintsTheListingWithCrLfLineEnds) {
-    CliResult r = RunCli({"prototypes", source});
+    CliResult r = RunCli({"prototypes", "--add-in", source});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, listing);
     EXPECT_EQ(r.err, "");
 }
 
 TEST_F(PrototypesCommand, LfGivesBareLineFeeds) {
-    CliResult r = RunCli({"prototypes", "--lf", source});
+    CliResult r = RunCli({"prototypes", "--add-in", "--lf", source});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, "#ifndef __PARSER_H__\n#define __PARSER_H__\n\nint parse(const char *s);\n"
                      "void reset(void);\n\n#endif\t// PARSER_H__\n");
@@ -50,30 +50,30 @@ TEST_F(PrototypesCommand, TheGuardIsNamedAfterTheAbsolutePathByDefault) {
     std::filesystem::create_directories(directory / "my.lib");
     WriteFile(directory / "my.lib/net-io", "int f(void)\n{\n}\n");
     // "/" became "\", so the name runs from the last separator before the dot.
-    CliResult r = RunCli({"prototypes", directory / "my.lib/net-io"});
+    CliResult r = RunCli({"prototypes", "--add-in", directory / "my.lib/net-io"});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, "#ifndef __MY_H__\r\n#define __MY_H__\r\n\r\nint f(void);\r\n\r\n"
                      "#endif\t// MY_H__\r\n");
 }
 
 TEST_F(PrototypesCommand, PathGivesTheDocumentPath) {
-    CliResult r = RunCli({"prototypes", "--path", "C:\\work\\my.lib\\readme", source});
+    CliResult r = RunCli({"prototypes", "--add-in", "--path", "C:\\work\\my.lib\\readme", source});
     EXPECT_EQ(r.status, 0);
     EXPECT_THAT(r.out, StartsWith("#ifndef __MY_H__\r\n#define __MY_H__\r\n"));
-    r = RunCli({"prototypes", "--path", "parser.c", source});
+    r = RunCli({"prototypes", "--add-in", "--path", "parser.c", source});
     EXPECT_THAT(r.out, EndsWith("void reset(void);\r\n\r\n#endif\t// foo_H__\r\n"));
-    r = RunCli({"prototypes", "--path", "D:\\My Projects\\net io-2.c", source});
+    r = RunCli({"prototypes", "--add-in", "--path", "D:\\My Projects\\net io-2.c", source});
     EXPECT_THAT(r.out, StartsWith("#ifndef __NET IO-2_H__\r\n"));
 }
 
 TEST_F(PrototypesCommand, OutputFileIsReplacedAndNothingIsPrinted) {
     std::string header = directory / "parser.h";
     WriteFile(header, std::string(100000, '#'));
-    CliResult r = RunCli({"prototypes", source, "-o", header});
+    CliResult r = RunCli({"prototypes", "--add-in", source, "-o", header});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(ReadFile(header), listing);
     EXPECT_EQ(r.out, "");
-    r = RunCli({"prototypes", "--lf", "--output", header, source});
+    r = RunCli({"prototypes", "--add-in", "--lf", "--output", header, source});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(ReadFile(header), "#ifndef __PARSER_H__\n#define __PARSER_H__\n\n"
                                 "int parse(const char *s);\nvoid reset(void);\n\n"
@@ -84,32 +84,33 @@ TEST_F(PrototypesCommand, AnOutputThatCannotBeWrittenLeavesTheOldFile) {
     std::string header = directory / "parser.h";
     WriteFile(header, "old\n");
     std::filesystem::permissions(header, std::filesystem::perms::owner_read);
-    CliResult r = RunCli({"prototypes", source, "-o", header});
+    CliResult r = RunCli({"prototypes", "--add-in", source, "-o", header});
     EXPECT_EQ(r.status, 3);
     EXPECT_EQ(ReadFile(header), "old\n");
-    EXPECT_EQ(r.err, "kelpin: " + header + ": cannot write the file\n");
+    EXPECT_EQ(r.err,
+              "kelpin: " + header + ": cannot write: Permission denied; it is left as it was\n");
 
-    r = RunCli({"prototypes", source, "-o", directory / "missing/parser.h"});
+    r = RunCli({"prototypes", "--add-in", source, "-o", directory / "missing/parser.h"});
     EXPECT_EQ(r.status, 3);
-    EXPECT_THAT(r.err, HasSubstr("missing/parser.h"));
+    EXPECT_THAT(r.err, HasSubstr("missing/parser.h: cannot write: No such file or directory"));
 }
 
 TEST_F(PrototypesCommand, BadInputNamesTheFileOnOneLine) {
     std::string missing = directory / "missing.c";
-    CliResult r = RunCli({"prototypes", missing});
+    CliResult r = RunCli({"prototypes", "--add-in", missing});
     EXPECT_EQ(r.status, 3);
     EXPECT_EQ(r.err, "kelpin: " + missing + ": No such file or directory\n");
     EXPECT_EQ(r.out, "");
 
     std::filesystem::create_directories(directory / "sub.c");
-    r = RunCli({"prototypes", directory / "sub.c"});
+    r = RunCli({"prototypes", "--add-in", directory / "sub.c"});
     EXPECT_EQ(r.status, 3);
     EXPECT_EQ(r.err, "kelpin: " + directory / "sub.c" + ": is a directory\n");
 }
 
 TEST_F(PrototypesCommand, AnEmptyFileListsNothing) {
     WriteFile(directory / "empty.c", "");
-    CliResult r = RunCli({"prototypes", directory / "empty.c"});
+    CliResult r = RunCli({"prototypes", "--add-in", directory / "empty.c"});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, "");
     EXPECT_THAT(r.err, StartsWith("kelpin: " + directory / "empty.c" + ": "));
@@ -131,7 +132,8 @@ TEST_F(PrototypesCommand, LargeFilesAreListedWhole) {
         text += last + std::string(size - text.size() - last.size() - 1, ' ') + "}";
         ASSERT_EQ(text.size(), size);
         WriteFile(directory / "big.c", text);
-        CliResult r = RunCli({"prototypes", "--path", "C:\\big.c", directory / "big.c"});
+        CliResult r =
+            RunCli({"prototypes", "--add-in", "--path", "C:\\big.c", directory / "big.c"});
         EXPECT_EQ(r.status, 0);
         EXPECT_TRUE(r.out == "#ifndef __BIG_H__\r\n#define __BIG_H__\r\n\r\n" + prototypes +
                                  "int last(void);\r\n\r\n#endif\t// BIG_H__\r\n")
@@ -142,11 +144,11 @@ TEST_F(PrototypesCommand, LargeFilesAreListedWhole) {
 TEST_F(PrototypesCommand, ALongDocumentPathIsCutAsTheHostCutsIt) {
     // The host hands over 259 characters; the last "." falls beyond them.
     std::string path = "C:\\" + std::string(251, 'd') + "\\name.c";
-    CliResult r = RunCli({"prototypes", "--path", path, source});
+    CliResult r = RunCli({"prototypes", "--add-in", "--path", path, source});
     EXPECT_EQ(r.status, 0);
     EXPECT_THAT(r.out, StartsWith("#ifndef __foo_H__\r\n"));
     path = "C:\\" + std::string(240, 'd') + "\\name.c";
-    r = RunCli({"prototypes", "--path", path, source});
+    r = RunCli({"prototypes", "--add-in", "--path", path, source});
     EXPECT_THAT(r.out, StartsWith("#ifndef __NAME_H__\r\n"));
 }
 

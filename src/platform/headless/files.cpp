@@ -115,12 +115,18 @@ bool FileWriteAll(const char* path, std::string_view contents) {
 }
 
 bool FileReplace(const char* path, std::string_view contents) {
+    // Every failure leaves errno saying why, for the caller's message.
     struct stat old;
     bool exists = ::stat(path, &old) == 0;
-    if (exists && !FileIsWritable(path)) return false;
     std::string directory = DirectoryOf(path);
-    if (IsReadOnly(directory.c_str())) return false;
-    if (TakeInjectedFailure()) return false;
+    if ((exists && !FileIsWritable(path)) || IsReadOnly(directory.c_str())) {
+        errno = EACCES;
+        return false;
+    }
+    if (TakeInjectedFailure()) {
+        errno = EIO;
+        return false;
+    }
     std::string temp = std::string(path) + ".XXXXXX";
     int fd = ::mkstemp(temp.data());
     if (fd < 0) return false;
@@ -132,10 +138,19 @@ bool FileReplace(const char* path, std::string_view contents) {
         ::umask(mask);
         mode &= ~mask;
     }
+    errno = EIO; // a write that takes nothing sets none
     bool ok = ::fchmod(fd, mode) == 0 && WriteFd(fd, contents) && ::fsync(fd) == 0;
-    ok = ::close(fd) == 0 && ok;
-    if (ok && ::rename(temp.c_str(), path) == 0) return true;
+    int error = errno;
+    if (::close(fd) != 0 && ok) {
+        ok = false;
+        error = errno;
+    }
+    if (ok) {
+        if (::rename(temp.c_str(), path) == 0) return true;
+        error = errno;
+    }
     ::unlink(temp.c_str());
+    errno = error;
     return false;
 }
 

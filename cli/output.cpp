@@ -1,0 +1,91 @@
+#include "output.h"
+
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+
+#include "cli.h"
+#include "platform/platform.h"
+
+namespace kelpin::cli {
+
+namespace {
+
+// The first failure to write standard output: the run goes on (other files
+// may still be written), and its status says so at the end.
+int standardOutputError = 0;
+
+} // namespace
+
+void WriteStandardOutput(std::string_view bytes) {
+    if (bytes.empty()) return;
+    if (std::fwrite(bytes.data(), 1, bytes.size(), stdout) != bytes.size() &&
+        standardOutputError == 0)
+        standardOutputError = errno != 0 ? errno : EIO;
+}
+
+bool FinishStandardOutput() {
+    errno = 0;
+    if (std::fflush(stdout) != 0 && standardOutputError == 0)
+        standardOutputError = errno != 0 ? errno : EIO;
+    if (standardOutputError == 0 && std::ferror(stdout)) standardOutputError = EIO;
+    if (standardOutputError == 0) return true;
+    PrintError(std::string("standard output: ") + std::strerror(standardOutputError));
+    return false;
+}
+
+bool SameFile(const std::string& a, const std::string& b) {
+    struct stat sa, sb;
+    return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
+           sa.st_ino == sb.st_ino;
+}
+
+std::string WriteTarget(const std::string& path) {
+    struct stat st;
+    if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
+    std::unique_ptr<char, decltype(&std::free)> resolved(::realpath(path.c_str(), nullptr),
+                                                         &std::free);
+    // A link to nowhere (or a loop) is written as a file of its own name
+    // would be: the write then reports why it fails.
+    return resolved ? std::string(resolved.get()) : path;
+}
+
+bool CheckOutputIsNoInput(const std::string& output, const std::vector<std::string>& inputs) {
+    for (const std::string& input : inputs) {
+        if (SameFile(output, input)) {
+            PrintError(output + ": is the input " + input +
+                       "; not overwritten (choose another -o)");
+            return false;
+        }
+    }
+    return true;
+}
+
+bool ReplaceFile(const std::string& path, std::string_view text) {
+    errno = 0;
+    if (FileReplace(WriteTarget(path).c_str(), text)) return true;
+    int error = errno != 0 ? errno : EIO;
+    PrintError(path + ": cannot write: " + std::strerror(error) + "; it is left as it was");
+    return false;
+}
+
+bool CheckEditableText(const std::string& path, std::string_view text) {
+    std::size_t nul = text.substr(0, 8192).find('\0');
+    if (nul == std::string_view::npos) return true;
+    PrintError(path + ": not a text file (a NUL byte at offset " + std::to_string(nul) +
+               "); not edited");
+    return false;
+}
+
+bool EndsLinesWithCrlf(std::string_view text) {
+    std::size_t crlf = 0, bare = 0;
+    for (std::size_t i = text.find('\n'); i != std::string_view::npos; i = text.find('\n', i + 1))
+        ++(i > 0 && text[i - 1] == '\r' ? crlf : bare);
+    return crlf > bare;
+}
+
+} // namespace kelpin::cli

@@ -1,0 +1,54 @@
+// Where the CLI's results go: standard output, or a file replaced safely.
+// Nothing a command writes may lose what was there: an output is never one
+// of the inputs, a link keeps pointing at the file it names, and a failure
+// says which file and why.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kelpin::cli {
+
+// Writes bytes to standard output. A failure is kept and reported once, at
+// the end of the run (FinishStandardOutput), as every command's exit 3.
+void WriteStandardOutput(std::string_view bytes);
+// Flushes standard output: true, or false after printing
+// "kelpin: standard output: REASON" for the first failure of the run.
+bool FinishStandardOutput();
+
+// Whether two paths name the same file (device and inode), so that links,
+// "./" and other spellings count. False when either cannot be looked up.
+bool SameFile(const std::string& a, const std::string& b);
+
+// The file a path names when it is written: the target of a symbolic link
+// (followed to its end), else the path itself. Replacing the link instead
+// would cut it off from the file it names.
+std::string WriteTarget(const std::string& path);
+
+// Refuses to write output onto one of inputs: false, after the error line,
+// when it is one of them.
+bool CheckOutputIsNoInput(const std::string& output, const std::vector<std::string>& inputs);
+
+// Replaces the file at path (its link's target, for a link) with text,
+// atomically. False after an error line naming the file and the system's
+// reason.
+bool ReplaceFile(const std::string& path, std::string_view text);
+
+// A text the CLI edits in place: false, after the error line, when it looks
+// like no text (a NUL byte in its first 8 KiB), since a C file holds none
+// and an edit would damage whatever this is.
+bool CheckEditableText(const std::string& path, std::string_view text);
+
+// A UTF-8 byte-order mark at the start of a text: the edits and scans work
+// on what follows it, and it stays first.
+inline constexpr std::string_view ByteOrderMark = "\xEF\xBB\xBF";
+inline std::size_t ByteOrderMarkLength(std::string_view text) {
+    return text.substr(0, ByteOrderMark.size()) == ByteOrderMark ? ByteOrderMark.size() : 0;
+}
+
+// Whether most of a text's line feeds come after a carriage return: the line
+// ending the CLI writes into it or beside it.
+bool EndsLinesWithCrlf(std::string_view text);
+
+} // namespace kelpin::cli
