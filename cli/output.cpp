@@ -1,12 +1,11 @@
 #include "output.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
-#include <memory>
 
 #include "cli.h"
 #include "platform/platform.h"
@@ -45,13 +44,22 @@ bool SameFile(const std::string& a, const std::string& b) {
 }
 
 std::string WriteTarget(const std::string& path) {
-    struct stat st;
-    if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
-    std::unique_ptr<char, decltype(&std::free)> resolved(::realpath(path.c_str(), nullptr),
-                                                         &std::free);
-    // A link to nowhere (or a loop) is written as a file of its own name
-    // would be: the write then reports why it fails.
-    return resolved ? std::string(resolved.get()) : path;
+    // Link by link, so that a link to a file not yet there names where it
+    // will be; a loop ends after as many links as the system follows.
+    std::string target = path;
+    for (int links = 0; links < 40; ++links) {
+        struct stat st;
+        if (::lstat(target.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return target;
+        std::string next(static_cast<std::size_t>(st.st_size) + 1, '\0');
+        ssize_t length = ::readlink(target.c_str(), next.data(), next.size());
+        if (length < 0 || static_cast<std::size_t>(length) >= next.size()) return target;
+        next.resize(static_cast<std::size_t>(length));
+        std::string::size_type slash = target.rfind('/');
+        if (next.front() != '/' && slash != std::string::npos)
+            next = target.substr(0, slash + 1) + next;
+        target = std::move(next);
+    }
+    return target;
 }
 
 bool CheckOutputIsNoInput(const std::string& output, const std::vector<std::string>& inputs) {

@@ -22,8 +22,9 @@ bool FinishStandardOutput();
 bool SameFile(const std::string& a, const std::string& b);
 
 // The file a path names when it is written: the target of a symbolic link
-// (followed to its end), else the path itself. Replacing the link instead
-// would cut it off from the file it names.
+// (followed to its end, even when the file it names is not there yet), else
+// the path itself. Replacing the link instead would cut it off from the file
+// it names.
 std::string WriteTarget(const std::string& path);
 
 // Refuses to write output onto one of inputs: false, after the error line,

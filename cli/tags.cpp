@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "cli.h"
+#include "output.h"
 #include "platform/platform.h"
 #include "scanner/precise.h"
 #include "tree.h"
@@ -83,18 +84,10 @@ int RunTags(const TagsOptions& options) {
     chunks.clear();
 
     if (options.out == "-") {
-        if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size() ||
-            std::fflush(stdout) != 0) {
-            PrintError("standard output: write error");
-            return ExitInput;
-        }
+        WriteStandardOutput(text);
         return status;
     }
-    if (!FileReplace(options.out.c_str(), text)) {
-        PrintError(options.out + ": cannot write the file");
-        return ExitInput;
-    }
-    return status;
+    return ReplaceFile(options.out, text) ? status : ExitInput;
 }
 
 } // namespace

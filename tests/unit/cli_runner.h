@@ -62,9 +62,11 @@ struct CliProcess {
 // environment with `env` entries ("NAME=value") added. The settings go to a
 // private XDG_CONFIG_HOME. With a gate (a pipe) the process waits until every
 // write end of the pipe is closed before it runs kelpin, so that many runs
-// can be let go at once.
+// can be let go at once. With stdoutPath, standard output goes there (say
+// /dev/full) and is not captured.
 inline CliProcess StartCli(const std::vector<std::string>& args, const std::string& input = {},
-                           const std::vector<std::string>& env = {}, const int* gate = nullptr) {
+                           const std::vector<std::string>& env = {}, const int* gate = nullptr,
+                           const char* stdoutPath = nullptr) {
     CliProcess process;
     process.scratch = std::make_unique<TempDir>();
     const TempDir& scratch = *process.scratch;
@@ -80,7 +82,7 @@ inline CliProcess StartCli(const std::vector<std::string>& args, const std::stri
             ::close(gate[0]);
         }
         std::freopen(inPath.c_str(), "rb", stdin);
-        std::freopen(outPath.c_str(), "wb", stdout);
+        std::freopen(stdoutPath != nullptr ? stdoutPath : outPath.c_str(), "wb", stdout);
         std::freopen(errPath.c_str(), "wb", stderr);
         ::setenv("XDG_CONFIG_HOME", (scratch / "config").c_str(), 1);
         for (const std::string& entry : env)
