@@ -5,7 +5,9 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <sstream>
 
@@ -116,19 +118,27 @@ ParsedForm Broken(std::string error) {
 ParsedForm EditCommentForm(const std::vector<std::string>& comments,
                            const std::vector<FormField>& fields,
                            const std::vector<std::string>& names) {
-    std::string pattern =
-        (std::filesystem::temp_directory_path() / "kelpin-comment-XXXXXX.txt").string();
+    std::error_code noTemp;
+    std::filesystem::path temp = std::filesystem::temp_directory_path(noTemp);
+    if (noTemp) temp = "/tmp";
+    std::string pattern = (temp / "kelpin-comment-XXXXXX.txt").string();
     int fd = ::mkstemps(pattern.data(), 4);
-    if (fd < 0) return Broken("cannot create the form file");
+    if (fd < 0)
+        return Broken(temp.string() + ": cannot create the form there: " + std::strerror(errno) +
+                      "; nothing written");
     ::close(fd);
     struct RemoveOnReturn {
         std::string path;
         ~RemoveOnReturn() { ::unlink(path.c_str()); }
     } removeForm{pattern};
     std::string form;
-    if (!FileWriteAll(pattern.c_str(), FormatCommentForm(comments, fields)) ||
-        !RunEditor(pattern) || !FileReadAll(pattern.c_str(), &form))
-        return Broken("the editor failed; nothing written");
+    if (!FileWriteAll(pattern.c_str(), FormatCommentForm(comments, fields)))
+        return Broken(pattern + ": cannot write the form: " + std::strerror(errno) +
+                      "; nothing written");
+    if (!RunEditor(pattern)) return Broken("the editor failed; nothing written");
+    if (!FileReadAll(pattern.c_str(), &form))
+        return Broken(pattern + ": cannot read the form back: " + std::strerror(errno) +
+                      "; nothing written");
     if (form.find('\0') != std::string::npos)
         return Broken("the form holds a NUL byte; nothing written");
     ParsedForm parsed = ParseCommentForm(form, names);
