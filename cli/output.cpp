@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -71,6 +72,27 @@ bool CheckOutputIsNoInput(const std::string& output, const std::vector<std::stri
         }
     }
     return true;
+}
+
+bool CheckReplaceableTagsFile(const std::string& path) {
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size == 0) return true;
+    // Its first line is enough: every line of a tags file has the same form.
+    char head[4096];
+    std::size_t got = 0;
+    if (std::FILE* file = std::fopen(path.c_str(), "rb")) {
+        got = std::fread(head, 1, sizeof head, file);
+        std::fclose(file);
+    }
+    std::string_view first(head, got);
+    first = first.substr(0, first.find('\n'));
+    bool tags = first.starts_with("!_TAG_") || first.starts_with("\f") ||
+                (first.find('\0') == std::string_view::npos &&
+                 std::count(first.begin(), first.end(), '\t') >= 2 && first.front() != '\t');
+    if (tags) return true;
+    PrintError(path + ": does not look like a tags file; not replaced (remove it first, or "
+                      "choose another -o)");
+    return false;
 }
 
 bool ReplaceFile(const std::string& path, std::string_view text) {

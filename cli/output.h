@@ -31,6 +31,12 @@ std::string WriteTarget(const std::string& path);
 // when it is one of them.
 bool CheckOutputIsNoInput(const std::string& output, const std::vector<std::string>& inputs);
 
+// Whether the file at path may be replaced by a tags file: it is missing or
+// empty, or it reads as a tags file (a "!_TAG_" line, an Emacs TAGS file's
+// form feed, or lines of NAME<tab>FILE<tab>ADDRESS). Else false, after the
+// error line: a source file named by mistake would be lost.
+bool CheckReplaceableTagsFile(const std::string& path);
+
 // Replaces the file at path (its link's target, for a link) with text,
 // atomically. False after an error line naming the file and the system's
 // reason.
