@@ -16,8 +16,8 @@ namespace kelpin::cli {
 CLI::Validator NumberIn(int low, int high) {
     return CLI::Validator(
         [low, high](std::string& input) -> std::string {
-            std::string bad = input + " is not a whole number from " + std::to_string(low) +
-                              " to " + std::to_string(high);
+            std::string bad = input + " is not a number from " + std::to_string(low) + " to " +
+                              std::to_string(high);
             if (input.empty() || input.size() > 9 ||
                 input.find_first_not_of("0123456789") != std::string::npos)
                 return bad;

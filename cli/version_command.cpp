@@ -1,17 +1,24 @@
 // kelpin version: the project's version module from a Makefile or CI.
 //
 // bump runs the add-in's build step, set saves as the version dialog's OK
-// does, and show reads the numbers back; each says what went wrong in the
-// words of the add-in's own boxes.
-#include <nlohmann/json.hpp>
-
+// does, and show reads the numbers back. Their files compile wherever they
+// stand: DIR/NAME.c includes "NAME.h", whose guard is NAME made an
+// identifier. With --add-in they are the add-in's own, the module name
+// unchanged in the file names, the include line and the guard.
+//
+// Each error names the file it concerns, says what went wrong in the words
+// of the add-in's own boxes, and then gives the system's reason or what to
+// do about it.
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "cli.h"
+#include "output.h"
 #include "version/version.h"
 
 namespace kelpin::cli {
@@ -23,56 +30,103 @@ struct VersionArgs {
     std::string numbers; // A.B.C.D
     std::optional<int> build;
     bool json = false;
+    bool addIn = false;
 };
 
-// A box's text as one error line: "NAME: " and the text, its line breaks
-// turned into blanks.
-int ReportError(const std::string& name, std::string text) {
+// The module a run works on, and how to name it back to the user.
+struct Module {
+    VersionModuleNames names;
+    bool addIn;
+
+    std::string Source() const { return names.path + ".c"; }
+    std::string File(VersionFile file) const { return VersionFilePath(names.path.c_str(), file); }
+    // "kelpin version COMMAND [--add-in] PATH", for a hint.
+    std::string Command(const char* command) const;
+};
+
+// A word as the shell takes it back: in single quotes unless it is plain.
+std::string ShellWord(const std::string& word) {
+    if (!word.empty() &&
+        word.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"
+                               "0123456789_./+-") == std::string::npos)
+        return word;
+    std::string quoted = "'";
+    for (char c : word)
+        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+}
+
+std::string Module::Command(const char* command) const {
+    return std::string("kelpin version ") + command + (addIn ? " --add-in " : " ") +
+           ShellWord(names.path);
+}
+
+// One line of output.
+void PrintOut(const std::string& line) {
+    WriteStandardOutput(line + "\n");
+}
+
+// ---- Errors -------------------------------------------------------------------
+
+// An error line about one of the module's files: "FILE: TEXT (NOTE)", the
+// add-in's box text with its line breaks turned into blanks.
+int ReportError(const std::string& file, std::string text, const std::string& note) {
     for (char& c : text)
         if (c == '\n') c = ' ';
-    PrintError(name + ": " + text);
+    PrintError(file + ": " + text + (note.empty() ? "" : " (" + note + ")"));
     return ExitInput;
 }
 
-// The build step's lines: those the output pane shows, one a line; the
-// output without text shows nothing.
-void PrintLine(const char* line, void*) {
-    if (line != nullptr) std::printf("%s\n", line);
+std::string Reason(int reason) {
+    return std::strerror(reason != 0 ? reason : EIO);
 }
 
-bool CheckName(const std::string& name) {
-    if (!name.empty()) return true;
-    PrintError("the module name is empty");
+// What to do about a source file whose line 6 cannot be read (codes 2, 4
+// and 5), or whose numbers are at their end (3).
+std::string Remedy(int code, const Module& module) {
+    const std::string fresh = "; mend it, or delete " + module.Source() +
+                              ": the next bump starts it again at 00.00.00.01 build 0001";
+    switch (code) {
+    case VersionBadFormat:
+        return "line 6 must begin char VersionString[]=\"Ver NN.NN.NN.NN - Build NNNN, "
+               "N a digit" +
+               fresh;
+    case VersionEndOfFile: return "the file ends before line 6 does" + fresh;
+    case VersionLineTooLong: return "line 6 has 2048 characters or more" + fresh;
+    case VersionOverflow:
+        return "99.99.99.99 build 9999 is the last; lower the numbers with " +
+               module.Command("set") + " A.B.C.D --build N";
+    default: return "";
+    }
+}
+
+// The error of a result code about one of the module's files: the add-in's
+// message, then the system's reason or what to do.
+int ReportResult(const Module& module, int code, VersionFile file, int reason) {
+    return ReportError(module.File(file), VersionErrorMessage(code),
+                       code == VersionCannotCreate ? Reason(reason) : Remedy(code, module));
+}
+
+// ---- Arguments ----------------------------------------------------------------
+
+// The module of NAME: the add-in's names with --add-in, else files that
+// compile. False, with the error printed, when NAME gives none.
+bool ModuleOf(const VersionArgs& args, Module* module) {
+    module->addIn = args.addIn;
+    if (args.name.empty()) {
+        PrintError("the module name is empty");
+        return false;
+    }
+    if (args.addIn) {
+        // Names beyond what the IDE hands over are cut as it cuts them.
+        module->names = AddInModuleNames(args.name.substr(0, HostSymbolBufferSize - 1));
+        return true;
+    }
+    module->names = CompilableModuleNames(args.name);
+    if (IsIncludableName(module->names.include)) return true;
+    PrintError(args.name + ": names no module: give DIR/NAME or DIR/NAME.c, where NAME is not "
+                           "empty and holds no \", \\ or line break");
     return false;
-}
-
-int Bump(const VersionArgs& args) {
-    if (!CheckName(args.name)) return ExitUsage;
-    // Names beyond what the IDE hands over are cut as it cuts them.
-    std::string name = args.name.substr(0, HostSymbolBufferSize - 1);
-    VersionStepResult step = UpdateVersionModule(name.c_str(), PrintLine, nullptr);
-    if (step.error != VersionOk) return ReportError(args.name, VersionErrorMessage(step.error));
-    return ExitOk;
-}
-
-int Show(const VersionArgs& args) {
-    std::string path = args.name + ".c";
-    std::string source;
-    if (!ReadSourceFile(path, &source)) return ExitInput;
-    VersionNumbers n{};
-    if (int result = ReadVersionNumbers(source, &n); result != VersionOk) {
-        PrintError(path + ": " + VersionErrorMessage(result));
-        return ExitInput;
-    }
-    if (args.json) {
-        const std::int32_t* c = n.components;
-        nlohmann::ordered_json numbers{
-            {"msc", c[0]}, {"sc2", c[1]}, {"sc3", c[2]}, {"lsc", c[3]}, {"build", n.build}};
-        std::printf("%s\n", numbers.dump().c_str());
-    } else {
-        std::printf("%s\n", VersionText(n).c_str());
-    }
-    return ExitOk;
 }
 
 // "A.B.C.D", each a decimal number of 0 to 99 ("007" is 7).
@@ -92,8 +146,41 @@ bool ParseComponents(const std::string& text, std::string components[4]) {
     return true;
 }
 
-int Set(const VersionArgs& args) {
-    if (!CheckName(args.name)) return ExitUsage;
+// ---- The commands ---------------------------------------------------------------
+
+// The build step's lines: those the output pane shows, one a line; the
+// output without text shows nothing.
+void PrintLine(const char* line, void*) {
+    if (line != nullptr) PrintOut(line);
+}
+
+int Bump(const Module& module) {
+    VersionStepResult step = UpdateVersionModule(module.names, PrintLine, nullptr);
+    if (step.error != VersionOk) return ReportResult(module, step.error, step.file, step.reason);
+    return ExitOk;
+}
+
+int Show(const Module& module, bool json) {
+    std::string path = module.Source();
+    SourceText source;
+    if (int error = ReadFileBytes(path, &source); error != 0)
+        return ReportError(path, std::strerror(error),
+                           error == ENOENT ? module.Command("bump") + " creates it" : "");
+    VersionNumbers n{};
+    if (int result = ReadVersionNumbers(source.view(), &n); result != VersionOk)
+        return ReportResult(module, result, VersionFile::Source, 0);
+    if (json) {
+        const std::int32_t* c = n.components;
+        PrintOut("{\"msc\":" + std::to_string(c[0]) + ",\"sc2\":" + std::to_string(c[1]) +
+                 ",\"sc3\":" + std::to_string(c[2]) + ",\"lsc\":" + std::to_string(c[3]) +
+                 ",\"build\":" + std::to_string(n.build) + "}");
+    } else {
+        PrintOut(VersionText(n));
+    }
+    return ExitOk;
+}
+
+int Set(const Module& module, const VersionArgs& args) {
     std::string components[4];
     if (!ParseComponents(args.numbers, components)) {
         PrintError("version " + args.numbers +
@@ -102,17 +189,33 @@ int Set(const VersionArgs& args) {
     }
     // The numbers kept from the file and the ones written back belong
     // together: no build may count in between.
-    FolderLockScope lock((args.name + ".c").c_str());
+    std::string source = module.Source();
+    FolderLockScope lock(source.c_str());
     VersionNumbers numbers{};
-    if (int result = LoadVersionNumbers(args.name.c_str(), &numbers); result != VersionOk)
-        return ReportError(args.name, result == VersionCannotCreate ? VersionMissingMessage
-                                                                    : VersionUnreadableMessage);
+    int reason = 0;
+    if (int result = LoadVersionNumbers(module.names.path.c_str(), &numbers, &reason);
+        result != VersionOk) {
+        if (result != VersionCannotCreate)
+            return ReportError(source, VersionUnreadableMessage, Remedy(result, module));
+        // The dialog takes a file it cannot open for writing for a missing one.
+        std::string note = Reason(reason) + "; " +
+                           (reason == ENOENT ? module.Command("bump") + " creates it"
+                                             : "a file that cannot be written counts as missing");
+        return ReportError(source, VersionMissingMessage, note);
+    }
     for (int k = 0; k < 4; ++k)
         numbers.components[k] = VersionFieldValue(components[k].c_str());
     if (args.build) numbers.build = *args.build;
-    if (SaveVersionNumbers(args.name.c_str(), numbers) != VersionOk)
-        return ReportError(args.name, VersionErrorMessage(VersionCannotCreate));
-    return Show(args);
+    if (SaveVersionNumbers(module.names, numbers, &reason) != VersionOk)
+        return ReportResult(module, VersionCannotCreate, VersionFile::Source, reason);
+    return Show(module, args.json);
+}
+
+// Runs one of the commands on the module of NAME.
+template <typename Command> int Run(const VersionArgs& args, Command command) {
+    Module module;
+    if (!ModuleOf(args, &module)) return ExitUsage;
+    return command(module);
 }
 
 } // namespace
@@ -122,26 +225,37 @@ void AddVersionCommand(CLI::App& app, int* status) {
     CLI::App* version = app.add_subcommand(
         "version", "Keep the version module NAME.c and NAME.h that every build increments");
     version->require_subcommand(1);
+    const char* addInHelp = "write and read the files as the add-in does: NAME unchanged in the "
+                            "file names, the include line and the guard";
+    const char* nameHelp = "the module: DIR/NAME or DIR/NAME.c for DIR/NAME.c and DIR/NAME.h, "
+                           "relative to the current directory";
 
     CLI::App* bump = version->add_subcommand(
         "bump", "Increment the build number of NAME.c (creating NAME.c and NAME.h when missing) "
-                "and print the lines the IDE's output pane would show");
-    bump->add_option("NAME", args->name, "module name, relative to the current directory")
-        ->required();
-    bump->callback([args, status] { *status = Bump(*args); });
+                "and print the lines the IDE's output pane would show; NAME.c includes "
+                "\"NAME.h\", so it compiles from any directory");
+    bump->add_option("NAME", args->name, nameHelp)->required();
+    bump->add_flag("--add-in", args->addIn, addInHelp);
+    bump->callback([args, status] { *status = Run(*args, Bump); });
 
     CLI::App* show = version->add_subcommand("show", "Print the version held in NAME.c");
-    show->add_option("NAME", args->name, "module name")->required();
+    show->add_option("NAME", args->name, nameHelp)->required();
     show->add_flag("--json", args->json, "print {\"msc\", \"sc2\", \"sc3\", \"lsc\", \"build\"}");
-    show->callback([args, status] { *status = Show(*args); });
+    show->add_flag("--add-in", args->addIn, addInHelp);
+    show->callback([args, status] {
+        *status = Run(*args, [&](const Module& module) { return Show(module, args->json); });
+    });
 
     CLI::App* set = version->add_subcommand(
         "set", "Save new numbers into NAME.c, as the Edit Version/Build dialog's OK does");
-    set->add_option("NAME", args->name, "module name")->required();
+    set->add_option("NAME", args->name, nameHelp)->required();
     set->add_option("VERSION", args->numbers, "A.B.C.D, each 0 to 99")->required();
     set->add_option("--build", args->build, "build number, 0 to 9999 (default: kept)")
-        ->check(CLI::Range(0, VersionBuildMax));
-    set->callback([args, status] { *status = Set(*args); });
+        ->check(NumberIn(0, VersionBuildMax));
+    set->add_flag("--add-in", args->addIn, addInHelp);
+    set->callback([args, status] {
+        *status = Run(*args, [&](const Module& module) { return Set(module, *args); });
+    });
 }
 
 } // namespace kelpin::cli

@@ -127,6 +127,8 @@ int UiChooseSaveFile(const FileChooser& chooser);
 int UiWinHelp(HostWindow window, const char* helpFile, unsigned command, std::uintptr_t data);
 
 // ---- Files ------------------------------------------------------------------
+// On a failure the headless platform leaves the reason in errno, for the CLI
+// to tell; the Windows platform need not.
 // Reads a whole file as bytes; false when it cannot be opened or read.
 bool FileReadAll(const char* path, std::string* contents);
 // True when the file exists and could be opened for reading and writing. A

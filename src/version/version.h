@@ -22,6 +22,8 @@ enum class VersionFile { Source, Header };
 
 // NAME.c or NAME.h.
 std::string VersionFilePath(const char* name, VersionFile file);
+// The three operations below leave the reason of a failure in errno, as the
+// platform's files give it (ENAMETOOLONG for a name that is too long).
 // Reads one of the module's files whole. False when the name is too long
 // (VersionModuleNameMax) or the file is missing or cannot be opened for
 // reading and writing: a read-only file counts as missing.
@@ -42,10 +44,19 @@ using VersionLineSink = void (*)(const char* line, void* context);
 struct VersionStepResult {
     int error;    // VersionOk, or the code whose message ends the step
     bool created; // the source file was created by this step (offered to the project)
+    // With an error: the file it concerns and, for VersionCannotCreate, the
+    // errno value of the failure (0 when none was given). The add-in shows
+    // neither; the CLI names both.
+    VersionFile file;
+    int reason;
 };
 // Reads, increments and rewrites the module, creating the header when it is
-// missing, with its lines sent to sink. Holds the folder's lock throughout,
-// so that builds running at once each count.
+// missing, with its lines sent to sink; the lines name the module by its
+// path. Holds the folder's lock throughout, so that builds running at once
+// each count.
+VersionStepResult UpdateVersionModule(const VersionModuleNames& module, VersionLineSink sink,
+                                      void* context);
+// The same for the add-in's module name (AddInModuleNames).
 VersionStepResult UpdateVersionModule(const char* name, VersionLineSink sink, void* context);
 
 // Sends HostMsgGetProjectSymbol for "VERSION" to window with buffer
@@ -72,11 +83,16 @@ inline constexpr char VersionUnreadableMessage[] =
     "Can't read version data.\nMaybe file format is uncorrect!";
 
 // The numbers of NAME.c, as the dialog opens on them: VersionOk;
-// VersionCannotCreate when the file is missing (VersionMissingMessage); any
-// other code when its line 6 cannot be read (VersionUnreadableMessage).
-int LoadVersionNumbers(const char* name, VersionNumbers* numbers);
+// VersionCannotCreate when the file is missing (VersionMissingMessage), with
+// the errno value of the failure in *reason when reason is given; any other
+// code when its line 6 cannot be read (VersionUnreadableMessage).
+int LoadVersionNumbers(const char* name, VersionNumbers* numbers, int* reason = nullptr);
 // Saves the numbers as the dialog's OK does: only NAME.c, written whole; the
-// header stays. VersionOk or VersionCannotCreate.
+// header stays. VersionOk or VersionCannotCreate, with the errno value of the
+// failure in *reason when reason is given.
+int SaveVersionNumbers(const VersionModuleNames& module, const VersionNumbers& numbers,
+                       int* reason = nullptr);
+// The same for the add-in's module name (AddInModuleNames).
 int SaveVersionNumbers(const char* name, const VersionNumbers& numbers);
 
 // Command 11: dialog 1006 on the project's module, when versioning is on and

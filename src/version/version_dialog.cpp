@@ -1,4 +1,5 @@
 // Command 11: dialog 1006 sets the version numbers by hand.
+#include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstring>
@@ -105,18 +106,28 @@ std::intptr_t VersionDialogProc(HostWindow dialog, unsigned message, std::uintpt
 
 } // namespace
 
-int LoadVersionNumbers(const char* name, VersionNumbers* numbers) {
+int LoadVersionNumbers(const char* name, VersionNumbers* numbers, int* reason) {
     std::string source;
-    if (!ReadVersionFile(name, VersionFile::Source, &source)) return VersionCannotCreate;
+    if (!ReadVersionFile(name, VersionFile::Source, &source)) {
+        if (reason != nullptr) *reason = errno;
+        return VersionCannotCreate;
+    }
     return ReadVersionNumbers(source, numbers);
 }
 
-int SaveVersionNumbers(const char* name, const VersionNumbers& numbers) {
+int SaveVersionNumbers(const VersionModuleNames& module, const VersionNumbers& numbers,
+                       int* reason) {
+    const char* name = module.path.c_str();
     // Not in the middle of a build's read and rewrite, which would undo it.
     FolderLockScope lock(VersionFilePath(name, VersionFile::Source).c_str());
-    return WriteVersionFile(name, VersionFile::Source, VersionSourceText(name, numbers))
-               ? VersionOk
-               : VersionCannotCreate;
+    if (WriteVersionFile(name, VersionFile::Source, VersionSourceText(module.include, numbers)))
+        return VersionOk;
+    if (reason != nullptr) *reason = errno;
+    return VersionCannotCreate;
+}
+
+int SaveVersionNumbers(const char* name, const VersionNumbers& numbers) {
+    return SaveVersionNumbers(AddInModuleNames(name), numbers);
 }
 
 std::int32_t VersionFieldValue(const char* text) {

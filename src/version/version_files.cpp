@@ -1,4 +1,5 @@
 // Reading and writing the version module's files through the seam.
+#include <cerrno>
 #include <cstring>
 
 #include "version/version.h"
@@ -8,7 +9,9 @@ namespace kelpin {
 namespace {
 
 bool NameFits(const char* name) {
-    return std::strlen(name) <= VersionModuleNameMax;
+    if (std::strlen(name) <= VersionModuleNameMax) return true;
+    errno = ENAMETOOLONG;
+    return false;
 }
 
 } // namespace

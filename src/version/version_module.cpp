@@ -68,8 +68,8 @@ struct TextReader {
     }
 };
 
-std::string FirstLines(std::string_view name) {
-    return std::string(VersionBanner) + "#include \"" + std::string(name) + ".h\"\n\n";
+std::string FirstLines(std::string_view include) {
+    return std::string(VersionBanner) + "#include \"" + std::string(include) + ".h\"\n\n";
 }
 
 void AppendNumberLine(std::string* text, const char* format, std::int32_t value) {
@@ -150,13 +150,38 @@ int IncrementVersion(VersionNumbers* numbers) {
     return VersionOverflow;
 }
 
-std::string PlaceholderSourceText(std::string_view name) {
-    return FirstLines(name) + "char VersionString[]=\"Ver 00.00.00.00 - Build 9999\";\n" +
+VersionModuleNames AddInModuleNames(std::string_view name) {
+    std::string text(name);
+    return {text, text, text};
+}
+
+VersionModuleNames CompilableModuleNames(std::string_view argument) {
+    // The module named by one of its files is the module.
+    std::string_view path = argument;
+    if (path.ends_with(".c") || path.ends_with(".h")) path.remove_suffix(2);
+    std::size_t slash = path.rfind('/');
+    std::string_view file = slash == std::string_view::npos ? path : path.substr(slash + 1);
+    return {std::string(path), std::string(file), GuardIdentifier(file)};
+}
+
+bool IsIncludableName(std::string_view name) {
+    return !name.empty() && name.find_first_of("\"\\\r\n") == std::string_view::npos;
+}
+
+std::string GuardIdentifier(std::string_view name) {
+    std::string guard(name);
+    for (char& c : guard)
+        if (!IsIdentifierChar(c)) c = '_';
+    return guard;
+}
+
+std::string PlaceholderSourceText(std::string_view include) {
+    return FirstLines(include) + "char VersionString[]=\"Ver 00.00.00.00 - Build 9999\";\n" +
            "char VersionDate[]=\"" + AddInBuildDate + " " + AddInBuildTime + "\";\n";
 }
 
-std::string VersionSourceText(std::string_view name, const VersionNumbers& numbers) {
-    std::string text = FirstLines(name);
+std::string VersionSourceText(std::string_view include, const VersionNumbers& numbers) {
+    std::string text = FirstLines(include);
     text += "char VersionString[]=\"" + VersionText(numbers) + "\";\n";
     AppendNumberLine(&text, "int  VersionBuild   = %d;\n", numbers.build);
     AppendNumberLine(&text, "int  VersionMSC     = %d;\n", numbers.components[0]);
@@ -168,10 +193,9 @@ std::string VersionSourceText(std::string_view name, const VersionNumbers& numbe
     return text;
 }
 
-std::string VersionHeaderText(std::string_view name) {
-    std::string guard(name);
-    return std::string(VersionBanner) + "#ifndef __" + guard + "_h__\n#define __" + guard +
-           "_h__\n\n" +
+std::string VersionHeaderText(std::string_view guard) {
+    return std::string(VersionBanner) + "#ifndef __" + std::string(guard) + "_h__\n#define __" +
+           std::string(guard) + "_h__\n\n" +
            "extern char VersionString[];\n"
            "extern int  VersionBuild;\n"
            "extern int  VersionMSC;\n"
@@ -180,7 +204,7 @@ std::string VersionHeaderText(std::string_view name) {
            "extern int  VersionLSC;\n"
            "extern char VersionDate[];\n"
            "extern char VersionTime[];\n\n" +
-           "#endif\t// __" + guard + "_h__\n";
+           "#endif\t// __" + std::string(guard) + "_h__\n";
 }
 
 std::string DiskText(std::string_view text) {

@@ -61,14 +61,40 @@ int ReadVersionNumbers(std::string_view source, VersionNumbers* numbers);
 // VersionOverflow when 99.99.99.99 would be passed.
 int IncrementVersion(VersionNumbers* numbers);
 
+// How a module's two files are named and name each other: they are
+// path.c and path.h, the source file's include line names "include.h", and
+// the header's guard is __guard_h__.
+struct VersionModuleNames {
+    std::string path;
+    std::string include;
+    std::string guard;
+};
+// The add-in's: the module name as the project gives it, unchanged in all
+// three, folders and all.
+VersionModuleNames AddInModuleNames(std::string_view name);
+// Files that compile wherever they stand, for a module given as DIR/NAME or
+// DIR/NAME.c (or DIR/NAME.h): the files are DIR/NAME.c and DIR/NAME.h; the
+// include line names NAME.h alone, which the compiler looks for beside the
+// source file; the guard is NAME made an identifier (GuardIdentifier).
+// Folders are separated by "/". include is empty when the argument names no
+// file (it ends in "/", or is ".c" alone).
+VersionModuleNames CompilableModuleNames(std::string_view argument);
+// True when an include line can name the header as name.h: not empty, and
+// no double quote, backslash or line break in it.
+bool IsIncludableName(std::string_view name);
+// name with every character that is not an ASCII letter, a digit or "_"
+// turned into "_".
+std::string GuardIdentifier(std::string_view name);
+
 // The files' texts, lines ending in LF (DiskText makes them CR LF).
 // The source file before its first build: 7 lines, numbers 00.00.00.00 and
 // build 9999, so that the first build gives 00.00.00.01 with build 0001.
-std::string PlaceholderSourceText(std::string_view name);
+// include is the header's name in the include line, without ".h".
+std::string PlaceholderSourceText(std::string_view include);
 // The source file with its numbers: 13 lines.
-std::string VersionSourceText(std::string_view name, const VersionNumbers& numbers);
-// The header: 16 lines.
-std::string VersionHeaderText(std::string_view name);
+std::string VersionSourceText(std::string_view include, const VersionNumbers& numbers);
+// The header: 16 lines, guard between "__" and "_h__".
+std::string VersionHeaderText(std::string_view guard);
 // The bytes that go to disk: every line feed preceded by a carriage return.
 std::string DiskText(std::string_view text);
 

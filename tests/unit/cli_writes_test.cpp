@@ -141,7 +141,7 @@ TEST_F(CliWrites, AWordThatNamesNoCommandNamesTheNearest) {
     EXPECT_THAT(RunCli({"function", file, "--line", "0"}).err,
                 HasSubstr("--line: 0 is not a line number (1 to 999999999)"));
     EXPECT_THAT(RunCli({"functions", "-j", "0", file}).err,
-                HasSubstr("--jobs: 0 is not a whole number from 1 to 1024"));
+                HasSubstr("--jobs: 0 is not a number from 1 to 1024"));
 }
 
 } // namespace

@@ -26,7 +26,7 @@ constexpr int Runs = 16;
 
 TEST(ConcurrentRuns, BumpsAtOnceEachCountOnce) {
     TempDir dir;
-    std::string module = dir / "version";
+    std::string module = dir / "version"; // its files include and guard "version"
     // From scratch: one of them creates the module, the others count on.
     std::vector<std::vector<std::string>> runs(Runs, {"version", "bump", module});
     std::vector<CliResult> results = RunCliAtOnce(runs);
@@ -38,8 +38,8 @@ TEST(ConcurrentRuns, BumpsAtOnceEachCountOnce) {
         headerLines += r.out.find("Creating version header file") != std::string::npos;
     }
     EXPECT_EQ(headerLines, 1);
-    EXPECT_EQ(ReadFile(module + ".c"), SourceText(module, 0, 0, 0, 1, Runs));
-    EXPECT_EQ(ReadFile(module + ".h"), HeaderText(module));
+    EXPECT_EQ(ReadFile(module + ".c"), SourceText("version", 0, 0, 0, 1, Runs));
+    EXPECT_EQ(ReadFile(module + ".h"), HeaderText("version"));
 
     // Again with two sets among the bumps: each set keeps the build number
     // it read and the bumps go on from what it wrote, so the build number
@@ -51,8 +51,8 @@ TEST(ConcurrentRuns, BumpsAtOnceEachCountOnce) {
     results = RunCliAtOnce(runs);
     for (const CliResult& r : results)
         EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(ReadFile(module + ".c"), SourceText(module, 1, 2, 3, 4, 100 + Runs - 2));
-    EXPECT_EQ(ReadFile(module + ".h"), HeaderText(module));
+    EXPECT_EQ(ReadFile(module + ".c"), SourceText("version", 1, 2, 3, 4, 100 + Runs - 2));
+    EXPECT_EQ(ReadFile(module + ".h"), HeaderText("version"));
 }
 
 // One file, one function for each run, each with its block already there;

@@ -17,10 +17,19 @@ namespace kelpin::headless {
 namespace {
 
 // The headless platform keeps Windows' read-only attribute: a file or folder
-// without any write permission bit is read-only, for root too.
+// without any write permission bit is read-only, for root too. A read-only
+// one leaves EACCES in errno, as a refused open would.
 bool IsReadOnly(const char* path) {
     struct stat st;
-    return ::stat(path, &st) == 0 && (st.st_mode & 0222) == 0;
+    if (::stat(path, &st) != 0 || (st.st_mode & 0222) != 0) return false;
+    errno = EACCES;
+    return true;
+}
+
+// False, with reason in errno.
+bool Fail(int reason) {
+    errno = reason;
+    return false;
 }
 
 std::string DirectoryOf(const std::string& path) {
@@ -36,7 +45,8 @@ bool WriteFd(int fd, std::string_view contents) {
     while (left > 0) {
         ssize_t n = ::write(fd, p, left);
         if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
+        if (n < 0) return false;
+        if (n == 0) return Fail(EIO);
         p += n;
         left -= static_cast<std::size_t>(n);
     }
@@ -58,9 +68,11 @@ std::vector<HeldFolder>& HeldFolders() {
     return held;
 }
 
+// An injected failure leaves ENOSPC, as the full disk it stands for.
 bool TakeInjectedFailure() {
     if (S().failWrites <= 0) return false;
     --S().failWrites;
+    errno = ENOSPC;
     return true;
 }
 
@@ -80,17 +92,21 @@ bool FileReadAll(const char* path, std::string* contents) {
     std::ifstream in(path, std::ios::binary);
     if (!in) return false;
     struct stat st;
-    if (::stat(path, &st) != 0 || S_ISDIR(st.st_mode)) return false;
+    if (::stat(path, &st) != 0) return false;
+    if (S_ISDIR(st.st_mode)) return Fail(EISDIR);
     std::ostringstream out;
+    errno = 0;
     out << in.rdbuf();
-    if (in.bad()) return false;
+    if (in.bad()) return Fail(errno != 0 ? errno : EIO);
     *contents = std::move(out).str();
     return true;
 }
 
 bool FileIsWritable(const char* path) {
     struct stat st;
-    if (::stat(path, &st) != 0 || !S_ISREG(st.st_mode) || IsReadOnly(path)) return false;
+    if (::stat(path, &st) != 0) return false;
+    if (!S_ISREG(st.st_mode)) return Fail(S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
+    if (IsReadOnly(path)) return false;
     int fd = ::open(path, O_RDWR);
     if (fd < 0) return false;
     ::close(fd);
@@ -102,8 +118,9 @@ bool FileCanCreate(const char* path) {
     if (::stat(path, &st) == 0) return FileIsWritable(path);
     if (errno != ENOENT) return false;
     std::string directory = DirectoryOf(path);
-    return ::stat(directory.c_str(), &st) == 0 && S_ISDIR(st.st_mode) &&
-           !IsReadOnly(directory.c_str()) && ::access(directory.c_str(), W_OK | X_OK) == 0;
+    if (::stat(directory.c_str(), &st) != 0) return false;
+    if (!S_ISDIR(st.st_mode)) return Fail(ENOTDIR);
+    return !IsReadOnly(directory.c_str()) && ::access(directory.c_str(), W_OK | X_OK) == 0;
 }
 
 bool FileWriteAll(const char* path, std::string_view contents) {
@@ -111,22 +128,18 @@ bool FileWriteAll(const char* path, std::string_view contents) {
     int fd = ::open(path, O_WRONLY | O_CREAT | O_TRUNC, 0666);
     if (fd < 0) return false;
     bool ok = !TakeInjectedFailure() && WriteFd(fd, contents);
-    return ::close(fd) == 0 && ok;
+    int reason = errno;
+    if (::close(fd) != 0) return false;
+    return ok || Fail(reason);
 }
 
 bool FileReplace(const char* path, std::string_view contents) {
-    // Every failure leaves errno saying why, for the caller's message.
     struct stat old;
     bool exists = ::stat(path, &old) == 0;
+    if (exists && !FileIsWritable(path)) return false;
     std::string directory = DirectoryOf(path);
-    if ((exists && !FileIsWritable(path)) || IsReadOnly(directory.c_str())) {
-        errno = EACCES;
-        return false;
-    }
-    if (TakeInjectedFailure()) {
-        errno = EIO;
-        return false;
-    }
+    if (IsReadOnly(directory.c_str())) return false;
+    if (TakeInjectedFailure()) return Fail(ENOSPC);
     std::string temp = std::string(path) + ".XXXXXX";
     int fd = ::mkstemp(temp.data());
     if (fd < 0) return false;
@@ -138,20 +151,12 @@ bool FileReplace(const char* path, std::string_view contents) {
         ::umask(mask);
         mode &= ~mask;
     }
-    errno = EIO; // a write that takes nothing sets none
     bool ok = ::fchmod(fd, mode) == 0 && WriteFd(fd, contents) && ::fsync(fd) == 0;
-    int error = errno;
-    if (::close(fd) != 0 && ok) {
-        ok = false;
-        error = errno;
-    }
-    if (ok) {
-        if (::rename(temp.c_str(), path) == 0) return true;
-        error = errno;
-    }
+    ok = ::close(fd) == 0 && ok;
+    if (ok && ::rename(temp.c_str(), path) == 0) return true;
+    int reason = errno;
     ::unlink(temp.c_str());
-    errno = error;
-    return false;
+    return Fail(reason);
 }
 
 FolderLock FileLockFolder(const char* path) {

@@ -123,6 +123,33 @@ KELPIN_SCENARIO(build_second) {
     CHECK_EQ(ProjectState(project).addedFiles.size(), 1u);
 }
 
+// A module in a folder as kelpin version writes it, including "version.h"
+// beside it and guarded by the bare name: the build reads its numbers and
+// counts on, writes the source file in its own form and keeps the header.
+KELPIN_SCENARIO(build_reads_the_command_lines_module) {
+    EmptyDirectory directory;
+    REQUIRE(CreateDirectoryA("sub", nullptr));
+    struct Cleanup {
+        ~Cleanup() {
+            DeleteFileA("sub\\version.c");
+            DeleteFileA("sub\\version.h");
+            RemoveDirectoryA("sub");
+        }
+    } cleanup;
+    WriteTextFile("sub\\version.c", SourceText("version", 1, 2, 3, 4, 5));
+    WriteTextFile("sub\\version.h", HeaderText("version"));
+    HostWindow project = StartVersionProject();
+    ProjectState(project).symbols["VERSION"] = "sub\\version";
+    CHECK_EQ(AddIn().Main(project, HostEventBuild), 1);
+    CHECK_EQ(OutputLines(),
+             (std::vector<std::string>{"Creating version source file \"sub\\version.c\"",
+                                       FinalLine("Ver 01.02.03.04 - Build 0006")}));
+    CHECK_EQ(ReadBytes("sub\\version.c"), SourceText("sub\\version", 1, 2, 3, 4, 6));
+    CHECK_EQ(ReadBytes("sub\\version.h"), HeaderText("version"));
+    CHECK(MessageBoxes().empty());
+    CHECK(ProjectState(project).addedFiles.empty());
+}
+
 // A read-only version file keeps its numbers; the build shows the error box
 // over the project window.
 KELPIN_SCENARIO(build_read_only_source) {
