@@ -20,8 +20,7 @@ cache=${XDG_CACHE_HOME:-$HOME/.cache}/kelpin-bench
 folders=(kernel mm lib fs/ext4 net/ipv4 drivers/net/ethernet/intel)
 
 scripts/setup
-if [[ ! -f build/release/build.ninja ]]; then cmake --preset release >/dev/null; fi
-cmake --build --preset release -j2 --target kelpin >/dev/null
+CMAKE_BUILD_PARALLEL_LEVEL=2 scripts/build --quiet release
 kelpin=$root/build/release/kelpin
 
 # ---- Sources ------------------------------------------------------------------

@@ -16,8 +16,7 @@ source=${2:-$cache/better-sqlite3-12.11.1/sqlite3.c}
 rounds=${3:-15}
 
 if [[ ! -x $kelpin ]]; then
-    cmake --preset release >/dev/null
-    cmake --build --preset release -j2 --target kelpin >/dev/null
+    CMAKE_BUILD_PARALLEL_LEVEL=2 scripts/build --quiet release
 fi
 if [[ ! -f $source ]]; then
     mkdir -p "$cache/better-sqlite3-12.11.1"
