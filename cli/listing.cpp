@@ -46,7 +46,7 @@ int KeepEnd(std::int32_t line, void* context) {
 std::vector<Listed> FunctionsOf(const FileBytes& file, bool precise, bool declarations) {
     std::vector<Listed> found;
     if (!precise) {
-        ScanFunctions(file.bytes.get(), KeepBegin, KeepEnd, &found);
+        ScanFunctions(file.c_str(), KeepBegin, KeepEnd, &found);
         return found;
     }
     PreciseScan scan;
