@@ -4,11 +4,12 @@
 #pragma once
 
 #include <CLI/CLI.hpp>
-#include <cstddef>
 #include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "source_text.h"
 
 namespace kelpin::cli {
 
@@ -55,37 +56,6 @@ std::string PrecisePrototypeListing(std::string_view text, const std::string& do
 // One error line on stderr: "kelpin: " and the message.
 void PrintError(const std::string& message);
 
-// A source file's bytes with a zero byte after them, for the add-in's
-// scanner, which reads up to it. A large regular file is mapped, not copied;
-// any other is read into a buffer that, once this text is gone, waits for the
-// next file its thread reads, so that a walk of a tree pays the pages of a
-// fresh buffer only now and then. Not copyable; the bytes stay put until the
-// text is destroyed.
-struct SourceText {
-    const char* data = "";
-    std::size_t size = 0;
-    void* mapping = nullptr; // or nullptr
-    std::size_t mappingLength = 0;
-    std::unique_ptr<char[]> buffer; // or empty
-    std::size_t capacity = 0;
-
-    SourceText() = default;
-    SourceText(const SourceText&) = delete;
-    SourceText& operator=(const SourceText&) = delete;
-    ~SourceText();
-    const char* c_str() const { return data; }
-    std::string_view view() const { return {data, size}; }
-};
-// Inputs that are not regular files (pipes, devices) are read up to this
-// many bytes; past it the read fails with EFBIG. Regular files have no bound
-// but their size.
-inline constexpr std::size_t kStreamReadBound = std::size_t{1} << 30;
-// Reads a whole file: 0, or the errno value of the failure (EISDIR for a
-// directory, EFBIG for a stream longer than bound). Safe on any thread; the
-// caller makes the message, with ReadErrorMessage.
-int ReadFileBytes(const std::string& path, SourceText* text, std::size_t bound = kStreamReadBound);
-// "PATH: REASON" for an error ReadFileBytes gave.
-std::string ReadErrorMessage(const std::string& path, int error);
 // Reads a source file whole. On failure prints one line naming the file and
 // the reason and returns false (exit status ExitInput).
 bool ReadSourceText(const std::string& path, SourceText* text);

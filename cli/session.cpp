@@ -32,9 +32,10 @@ constexpr std::size_t kKeepUpTo = kMapFrom + 2;
 thread_local std::unique_ptr<char[]> spareBuffer;
 thread_local std::size_t spareCapacity = 0;
 
-// A buffer of at least capacity bytes: the thread's spare when it is large
-// enough.
+// A buffer of at least capacity bytes: the text's own or the thread's spare
+// when it is large enough.
 void TakeBuffer(SourceText* text, std::size_t capacity) {
+    if (text->buffer && text->capacity >= capacity) return; // its own, from a read before
     if (spareCapacity >= capacity) {
         text->buffer = std::move(spareBuffer);
         text->capacity = spareCapacity;
@@ -121,6 +122,11 @@ SourceText::~SourceText() {
 }
 
 int ReadFileBytes(const std::string& path, SourceText* text, std::size_t bound) {
+    // A text read before gives way (its buffer is used again).
+    if (text->mapping != nullptr) ::munmap(text->mapping, text->mappingLength);
+    text->mapping = nullptr;
+    text->data = "";
+    text->size = 0;
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return errno;
     struct stat st;

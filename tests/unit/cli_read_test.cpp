@@ -12,8 +12,8 @@
 #include <string>
 #include <thread>
 
-#include "cli.h"
 #include "cli_runner.h"
+#include "source_text.h"
 
 namespace kelpin::testing {
 namespace {
@@ -29,21 +29,25 @@ std::string RandomBytes(std::size_t size, unsigned seed) {
 // Sizes on both sides of a page and of the size from which files are mapped
 // rather than read, with page multiples where the zero byte cannot come
 // from the file's last page. Files are read one after another on this
-// thread, so that each read may reuse the buffer of the one before.
+// thread, so that each read may reuse the buffer of the one before, and
+// again into one text that held the one before.
 TEST(ReadFileBytes, EveryByteOfARegularFileAndAZeroAfterThem) {
     TempDir dir;
     const std::size_t sizes[] = {
         0, 1, 4095, 4096, 70000, 1 << 18, 1 << 20, (1 << 20) + 1, (3 << 20) - 1, 5, 0, 1 << 16};
     unsigned seed = 1;
+    cli::SourceText reused; // read into again for every size, whatever it held
     for (std::size_t size : sizes) {
         std::string bytes = RandomBytes(size, seed++);
         std::string path = dir / ("f" + std::to_string(size));
         WriteFile(path, bytes);
         cli::SourceText text;
         // A bound far below the size: regular files are not bounded.
-        ASSERT_EQ(cli::ReadFileBytes(path, &text, 3), 0) << size;
-        EXPECT_EQ(text.view(), bytes) << size;
-        EXPECT_EQ(text.c_str()[text.size], '\0') << size;
+        for (cli::SourceText* read : {&text, &reused}) {
+            ASSERT_EQ(cli::ReadFileBytes(path, read, 3), 0) << size;
+            EXPECT_EQ(read->view(), bytes) << size;
+            EXPECT_EQ(read->c_str()[read->size], '\0') << size;
+        }
     }
 }
 
