@@ -100,7 +100,7 @@ compare() {
     rm -f "$csv"
 }
 
-files=$(find "$kernel" -type f \( -name '*.c' -o -name '*.h' \) | wc -l)
+files=$(find "$kernel" \( -type f -o -type l \) \( -name '*.c' -o -name '*.h' \) | wc -l)
 echo "kelpin: $kelpin; $(ctags --version | head -n 1); $(hyperfine --version); $(nproc) processors"
 echo
 compare "sqlite3.c (better-sqlite3 12.11.1, $(wc -c <"$sqlite_dir/sqlite3.c") bytes)" "$sqlite_dir" \
