@@ -80,3 +80,4 @@ void Command1Headless(benchmark::State& state) {
 BENCHMARK(Command1Headless)->Unit(benchmark::kMillisecond);
 
 } // namespace
+BENCHMARK_MAIN();

@@ -20,8 +20,7 @@ cache=${XDG_CACHE_HOME:-$HOME/.cache}/kelpin-bench
 folders=(kernel mm lib fs/ext4 net/ipv4 drivers/net/ethernet/intel)
 
 scripts/setup
-if [[ ! -f build/release/build.ninja ]]; then cmake --preset release >/dev/null; fi
-cmake --build --preset release -j2 --target kelpin >/dev/null
+CMAKE_BUILD_PARALLEL_LEVEL=2 scripts/build --quiet release
 kelpin=$root/build/release/kelpin
 
 # ---- Sources ------------------------------------------------------------------
@@ -98,7 +97,7 @@ measure() {
     local -A cmd
     cmd[precise]="$kelpin functions --precise -j $jobs"
     cmd[precise1]="$kelpin functions --precise -j 1"
-    cmd[addin]="$kelpin functions -j $jobs"
+    cmd[addin]="$kelpin functions --add-in -j $jobs"
     cmd[ctags]="ctags -R --c-kinds=f -x"
     [[ ${#paths[@]} -eq 1 && -f ${paths[0]} ]] && cmd[ctags]="ctags --c-kinds=f -x"
 

@@ -16,8 +16,7 @@ source=${2:-$cache/better-sqlite3-12.11.1/sqlite3.c}
 rounds=${3:-15}
 
 if [[ ! -x $kelpin ]]; then
-    cmake --preset release >/dev/null
-    cmake --build --preset release -j2 --target kelpin >/dev/null
+    CMAKE_BUILD_PARALLEL_LEVEL=2 scripts/build --quiet release
 fi
 if [[ ! -f $source ]]; then
     mkdir -p "$cache/better-sqlite3-12.11.1"
@@ -38,10 +37,10 @@ run() {
 median() { sort -n | awk '{ a[NR] = $1 } END { print a[int((NR + 1) / 2)] }'; }
 
 functions_times=() prototypes_times=()
-run functions "$source" >/dev/null # warm the page cache
+run functions --add-in "$source" >/dev/null # warm the page cache
 for ((i = 0; i < rounds; i++)); do
-    functions_times+=("$(run functions "$source")")
-    prototypes_times+=("$(run prototypes "$source")")
+    functions_times+=("$(run functions --add-in "$source")")
+    prototypes_times+=("$(run prototypes --add-in "$source")")
 done
 f=$(printf '%s\n' "${functions_times[@]}" | median)
 p=$(printf '%s\n' "${prototypes_times[@]}" | median)

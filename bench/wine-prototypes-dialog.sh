@@ -13,11 +13,18 @@ source=$(realpath "${1:-$cache/better-sqlite3-12.11.1/sqlite3.c}")
 rounds=${2:-3}
 [[ -f $source ]] || { echo "no $source: run bench/prototypes-vs-functions.sh first" >&2; exit 1; }
 
-cmake --preset win32 >/dev/null
-cmake --build --preset win32 -j2 >/dev/null
-build=$PWD/build/win32
-sh tests/wine/run-scenario.sh "$build/wineprefix" --init >/dev/null
+# The 32-bit DLL where this machine runs 32-bit code, else the 64-bit build
+# (the probe runs build/win32's stand-in host).
+CMAKE_BUILD_PARALLEL_LEVEL=2 scripts/build --quiet win32
+mode=$(sh tests/wine/wine-mode.sh "$PWD")
+arch=win32
+[[ ${mode%%|*} == *win32* ]] || arch=win64
+[[ $arch == win32 ]] || CMAKE_BUILD_PARALLEL_LEVEL=2 scripts/build --quiet "$arch"
+echo "bench: the $arch build under Wine (${mode#*|})" >&2
+build=$PWD/build/$arch
+sh tests/wine/run-scenario.sh "$arch" "$build/wineprefix" --init >/dev/null
 for ((i = 0; i < rounds; i++)); do
-    KELPIN_BENCH_SOURCE=$source sh tests/wine/run-scenario.sh "$build/wineprefix" \
+    KELPIN_BENCH_SOURCE=$source sh tests/wine/run-scenario.sh "$arch" "$build/wineprefix" \
         "$build/wine/kelpin_wine_host.exe" prototypes_large_listing | grep 'dialog 1001'
 done
+sh tests/wine/run-scenario.sh "$arch" "$build/wineprefix" --end

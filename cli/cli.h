@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "source_text.h"
+
 namespace kelpin::cli {
 
 // Exit statuses.
@@ -54,16 +56,6 @@ CLI::Validator NumberIn(int low, int high);
 // One error line on stderr: "kelpin: " and the message.
 void PrintError(const std::string& message);
 
-// A source file's bytes, NUL-terminated.
-struct SourceText {
-    std::unique_ptr<char[]> bytes;
-    std::size_t size = 0;
-    const char* c_str() const { return bytes.get(); }
-    std::string_view view() const { return {bytes.get(), size}; }
-};
-// Reads a whole file: 0, or the errno value of the failure (EISDIR for a
-// directory). Safe on any thread; the caller makes the message.
-int ReadFileBytes(const std::string& path, SourceText* text);
 // Reads a source file whole. On failure prints one line naming the file and
 // the reason and returns false (exit status ExitInput).
 bool ReadSourceText(const std::string& path, SourceText* text);

@@ -103,8 +103,7 @@ std::vector<std::string> ParseExtensions(const std::string& list) {
 
 std::string OutcomeMessage(const std::string& path, const FileOutcome& outcome) {
     if (!outcome.problem.empty()) return path + ": " + outcome.problem;
-    if (outcome.error == EISDIR) return path + ": is a directory";
-    return path + ": " + std::strerror(outcome.error);
+    return ReadErrorMessage(path, outcome.error);
 }
 
 void RunInOrder(std::size_t count, int jobs, const std::function<FileOutcome(std::size_t)>& work,
@@ -120,54 +119,60 @@ void RunInOrder(std::size_t count, int jobs, const std::function<FileOutcome(std
     // i's from the moment it is done until take has had it. A worker starts
     // file i only when its slot is free, that is when fewer than window files
     // are done and not yet taken.
+    //
+    // No thread only writes: the worker that finishes the next file to take
+    // takes it, and every file after it that is done, while the others go
+    // on; one that finishes a later file leaves it in its slot. Threads wait
+    // only on a full window, so that a tree of small files does not cost a
+    // switch of threads for every file.
     const std::size_t window = static_cast<std::size_t>(jobs) * 4;
     std::vector<std::optional<FileOutcome>> slots(window);
     std::mutex mutex;
-    std::condition_variable done, freed;
-    std::size_t next = 0, taken = 0;
+    std::condition_variable freed;
+    std::size_t next = 0, taken = 0, idle = 0;
+    bool taking = false;
 
     auto worker = [&] {
+        std::unique_lock<std::mutex> lock(mutex);
         for (;;) {
-            std::size_t i;
-            {
-                std::unique_lock<std::mutex> lock(mutex);
-                freed.wait(lock, [&] { return next >= count || next < taken + window; });
-                if (next >= count) return;
-                i = next++;
+            auto startable = [&] { return next >= count || next < taken + window; };
+            if (!startable()) {
+                ++idle;
+                freed.wait(lock, startable);
+                --idle;
             }
+            if (next >= count) return;
+            std::size_t i = next++;
+            lock.unlock();
             FileOutcome outcome = work(i);
-            {
-                std::lock_guard<std::mutex> lock(mutex);
-                slots[i % window] = std::move(outcome);
+            lock.lock();
+            slots[i % window] = std::move(outcome);
+            if (taking) continue; // the taking worker finds it
+            taking = true;
+            while (taken < count && slots[taken % window].has_value()) {
+                std::size_t t = taken;
+                FileOutcome ready = std::move(*slots[t % window]);
+                slots[t % window].reset();
+                lock.unlock();
+                take(t, ready);
+                lock.lock();
+                ++taken;
+                if (idle > 0) freed.notify_all();
             }
-            done.notify_one();
+            taking = false;
         }
     };
+    // This thread is one of the workers.
     std::vector<std::thread> threads;
     const std::size_t wanted = std::min<std::size_t>(static_cast<std::size_t>(jobs), count);
-    for (std::size_t t = 0; t < wanted; ++t) {
+    for (std::size_t t = 1; t < wanted; ++t) {
         try {
             threads.emplace_back(worker);
         } catch (const std::system_error&) {
             break; // as many threads as the system gives
         }
     }
-    if (threads.empty()) {
-        RunInOrder(count, 1, work, take);
-        return;
-    }
-    for (std::size_t i = 0; i < count; ++i) {
-        FileOutcome outcome;
-        {
-            std::unique_lock<std::mutex> lock(mutex);
-            done.wait(lock, [&] { return slots[i % window].has_value(); });
-            outcome = std::move(*slots[i % window]);
-            slots[i % window].reset();
-            ++taken;
-        }
-        freed.notify_all();
-        take(i, outcome);
-    }
+    worker();
     for (std::thread& t : threads)
         t.join();
 }

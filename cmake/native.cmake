@@ -22,7 +22,7 @@ add_library(kelpin_test_support INTERFACE)
 target_include_directories(kelpin_test_support INTERFACE ${CMAKE_SOURCE_DIR}/tests)
 
 if(KELPIN_FUZZ)
-  set(KELPIN_FUZZ_SECONDS 20 CACHE STRING "How long each fuzz target runs in the test")
+  set(KELPIN_FUZZ_SECONDS 10 CACHE STRING "How long each fuzz target runs in the test")
   # Each target links only what it tests (and the headless host when it
   # drives a dialog).
   set(KELPIN_FUZZ_LINKS_scanner_fuzz kelpin_scanner)
@@ -51,7 +51,6 @@ endif()
 
 find_package(CLI11 CONFIG REQUIRED)
 find_package(nlohmann_json REQUIRED)
-find_package(GTest REQUIRED)
 
 # The CLI: a front door like the DLL, on the subsystems' own functions (the
 # frame only for the add-in's version, which --version shows).
@@ -94,19 +93,22 @@ if(NOT KELPIN_SANITIZE)
     RESOURCE_LOCK products TIMEOUT 600)
 endif()
 
-file(GLOB KELPIN_TEST_SOURCES CONFIGURE_DEPENDS tests/unit/*.cpp)
-add_executable(kelpin_tests ${KELPIN_TEST_SOURCES})
-target_link_libraries(kelpin_tests PRIVATE kelpin_addin kelpin_cli_lib kelpin_headless
-  kelpin_test_support GTest::gtest GTest::gtest_main GTest::gmock)
-target_compile_definitions(kelpin_tests PRIVATE
-  KELPIN_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
-  KELPIN_CLI="$<TARGET_FILE:kelpin>")
-add_dependencies(kelpin_tests kelpin)
-# Which Wine the test command runs on this machine: the decision table.
-add_test(NAME wine_mode.decision COMMAND sh ${CMAKE_SOURCE_DIR}/tests/wine/wine-mode-test.sh)
+if(KELPIN_UNIT_TESTS)
+  find_package(GTest REQUIRED)
+  file(GLOB KELPIN_TEST_SOURCES CONFIGURE_DEPENDS tests/unit/*.cpp)
+  add_executable(kelpin_tests ${KELPIN_TEST_SOURCES})
+  target_link_libraries(kelpin_tests PRIVATE kelpin_addin kelpin_cli_lib kelpin_headless
+    kelpin_test_support GTest::gtest GTest::gtest_main GTest::gmock)
+  target_compile_definitions(kelpin_tests PRIVATE
+    KELPIN_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
+    KELPIN_CLI="$<TARGET_FILE:kelpin>")
+  add_dependencies(kelpin_tests kelpin)
+  # Which Wine the test command runs on this machine: the decision table.
+  add_test(NAME wine_mode.decision COMMAND sh ${CMAKE_SOURCE_DIR}/tests/wine/wine-mode-test.sh)
 
-include(GoogleTest)
-gtest_discover_tests(kelpin_tests DISCOVERY_TIMEOUT 60)
+  include(GoogleTest)
+  gtest_discover_tests(kelpin_tests DISCOVERY_TIMEOUT 60)
+endif()
 
 if(KELPIN_BENCH)
   find_package(benchmark REQUIRED)

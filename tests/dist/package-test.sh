@@ -21,6 +21,7 @@ field() { dpkg-deb -f "$deb" "$1"; }
     fail "control: $(field Package) $(field Version) $(field Architecture)"
 [[ $(field Depends) =~ ^libc6\ \(\>=\ [0-9.]+\)$ ]] || fail "Depends: $(field Depends)"
 [[ -n $(field Description) ]] || fail "no Description"
+[[ $(field Maintainer) == "kelpin maintainers <kelpin@example.org>" ]] || fail "Maintainer: $(field Maintainer)"
 
 contents=$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { print $1, $2, $6 }')
 for entry in "-rwxr-xr-x root/root ./usr/bin/kelpin" \
@@ -46,6 +47,15 @@ file "$work/root/usr/lib/kelpin/kelpin.dll" | grep -q "PE32 executable (DLL).*In
     fail "usr/lib/kelpin/kelpin.dll: $(file -b "$work/root/usr/lib/kelpin/kelpin.dll")"
 gzip -dc "$work/root/usr/share/man/man1/kelpin.1.gz" | cmp -s - "$root/docs/kelpin.1" ||
     fail "the packaged man page is not docs/kelpin.1"
+# The copyright file names the licence of LICENSE and holds its text and
+# copyright line.
+copyright=$work/root/usr/share/doc/kelpin/copyright
+grep -qx "License: Expat" "$copyright" || fail "copyright: no \"License: Expat\""
+grep -qx "Copyright: $(sed -n 's/^Copyright (c) //p' "$root/LICENSE")" "$copyright" ||
+    fail "copyright: not LICENSE's copyright line"
+diff <(sed -n '/^License: Expat$/,$p' "$copyright" | tail -n +2 | sed 's/^ //; s/^\.$//') \
+    <(sed -n '/^Permission/,$p' "$root/LICENSE") >/dev/null ||
+    fail "copyright: the licence text is not LICENSE's"
 
 if command -v lintian >/dev/null; then
     report=$(lintian "$deb" 2>&1 | grep -v '^running with root privileges' || true)
