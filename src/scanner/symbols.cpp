@@ -463,8 +463,14 @@ void Identifier(Scan& sc, const Byte* at, std::size_t length) {
     }
     if (d.oldStyle || d.inInit) return;
     if (d.afterCall) {
-        // "DEFINE_X(a)" with no ";": what follows is a declaration of its own.
-        ResetDecl(s);
+        if (d.isTypedef || d.isStatic || d.isExtern) {
+            // An attribute-like macro: "typedef __printf(2, 3) void (*f)(...)".
+            d.afterCall = false;
+            d.typeSeen = false;
+        } else {
+            // "DEFINE_X(a)" with no ";": what follows is a declaration of its own.
+            ResetDecl(s);
+        }
     }
     switch (cls) {
     case WordClass::Static: d.isStatic = true; break;
@@ -534,11 +540,13 @@ void Identifier(Scan& sc, const Byte* at, std::size_t length) {
             d.last = Last::Name;
             return;
         }
-        if (d.last == Last::Name && !Reserved(at, length)) {
+        if ((d.last == Last::Name || Reserved(sc.begin + d.name.offset, d.name.length)) &&
+            !Reserved(at, length)) {
             // The word before was part of the type: "API Bitmask f(void)",
             // "int __init setup(void)".
             d.name = word;
             d.last = Last::Name;
+            d.attribute = false;
             return;
         }
         d.attribute = true; // "fops __initdata", "priv ____cacheline_aligned"
@@ -579,6 +587,11 @@ void OpenParen(Scan& sc) {
     if (d.attribute) {
         s.group = Group::Skip;
         d.attribute = false;
+    } else if (d.last == Last::Name && Reserved(sc.begin + d.name.offset, d.name.length)) {
+        // "void __weak (*hook)(void)": an attribute-like word, then a
+        // declarator in parentheses (or that word's argument).
+        d.haveName = false;
+        s.group = Group::Call;
     } else if (d.last == Last::Name) {
         s.group = Group::Params;
         d.isFunction = true;
