@@ -176,10 +176,20 @@ void AppendPattern(std::string* out, std::string_view text, std::size_t offset, 
         whole = false;
     }
     *out += "/^";
+    // Runs without "\\" or "/" go in whole.
+    std::size_t from = 0;
     for (std::size_t i = 0; i < line.size(); ++i) {
         char c = line[i];
-        if (c == '\\' || c == '/' || (c == '$' && whole && i + 1 == line.size())) *out += '\\';
-        *out += c;
+        if (c != '\\' && c != '/') continue;
+        out->append(line.data() + from, i - from);
+        *out += '\\';
+        from = i;
+    }
+    if (whole && !line.empty() && line.back() == '$' && from < line.size()) {
+        out->append(line.data() + from, line.size() - 1 - from);
+        *out += "\\$";
+    } else {
+        out->append(line.data() + from, line.size() - from);
     }
     *out += whole ? "$/" : "/";
 }
@@ -187,6 +197,9 @@ void AppendPattern(std::string* out, std::string_view text, std::size_t offset, 
 // One file's tag lines, with the path as the tags file gives it.
 void AppendTagLines(std::string* out, const std::string& written, std::string_view text,
                     const PreciseSymbols& found, const LineForm& form) {
+    std::vector<std::string> scopes(form.scope ? found.scopes.size() : 0);
+    for (std::size_t i = 0; i < scopes.size(); ++i)
+        scopes[i] = SymbolScope(text, found, static_cast<std::int32_t>(i));
     for (const PreciseSymbol& s : found.symbols) {
         if (form.kinds.find(s.kind) == std::string::npos) continue;
         *out += SymbolName(text, s);
@@ -201,7 +214,8 @@ void AppendTagLines(std::string* out, const std::string& written, std::string_vi
         if (form.kindLetter) (*out += '\t') += s.kind;
         if (form.kindName) (*out += "\tkind:") += SymbolKindName(s.kind);
         if (form.line) *out += "\tline:" + std::to_string(s.line);
-        if (form.scope && s.scope >= 0) (*out += '\t') += SymbolScope(text, found, s.scope);
+        if (form.scope && s.scope >= 0 && static_cast<std::size_t>(s.scope) < scopes.size())
+            (*out += '\t') += scopes[static_cast<std::size_t>(s.scope)];
         if (form.fileScope && s.isStatic) *out += "\tfile:";
         if (form.end && s.end > 0) *out += "\tend:" + std::to_string(s.end);
         *out += '\n';
@@ -311,12 +325,25 @@ struct Output {
     std::string temp;
     int fd = -1;
     bool failed = false;
+    bool direct = false; // written into, not replaced
 };
 
 bool OpenOutput(const std::string& path, Output* out) {
     out->path = path;
     if (path == "-") {
         out->fd = STDOUT_FILENO;
+        return true;
+    }
+    struct stat existing;
+    if (::stat(path.c_str(), &existing) == 0 && !S_ISREG(existing.st_mode) &&
+        !S_ISDIR(existing.st_mode)) {
+        // A device or a pipe ("-o /dev/null"): written into, never replaced.
+        out->fd = ::open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+        if (out->fd < 0) {
+            PrintError(path + ": cannot write the file: " + std::strerror(errno));
+            return false;
+        }
+        out->direct = true;
         return true;
     }
     out->temp = path + ".XXXXXX";
@@ -357,6 +384,11 @@ bool CloseOutput(Output* out) {
         if (out->failed) PrintError("standard output: write error");
         return !out->failed;
     }
+    if (out->direct) {
+        bool ok = ::close(out->fd) == 0 && !out->failed;
+        if (!ok) PrintError(out->path + ": write error");
+        return ok;
+    }
     bool ok = !out->failed && ::fsync(out->fd) == 0;
     ok = ::close(out->fd) == 0 && ok;
     if (ok && ::rename(out->temp.c_str(), out->path.c_str()) == 0) return true;
@@ -379,6 +411,7 @@ class LineSorter {
 
     bool Add(std::string_view text) {
         if (buffer_.size() + text.size() > Bound && !buffer_.empty() && !Spill()) return false;
+        if (buffer_.capacity() < Bound) buffer_.reserve(Bound);
         std::size_t from = buffer_.size();
         buffer_ += text;
         std::string_view rest(buffer_.data() + from, text.size());
@@ -416,7 +449,7 @@ class LineSorter {
     }
 
   private:
-    static constexpr std::size_t Bound = 96u << 20;
+    static constexpr std::size_t Bound = 48u << 20;
 
     struct Entry {
         std::uint64_t key;
@@ -427,6 +460,8 @@ class LineSorter {
         std::string path;
         std::FILE* file = nullptr;
         std::string line;
+        std::string buffer; // read ahead
+        std::size_t at = 0;
     };
 
     std::string_view View(const Entry& e) const { return {buffer_.data() + e.offset, e.length}; }
@@ -473,18 +508,28 @@ class LineSorter {
 
     static bool NextLine(Run& run) {
         run.line.clear();
-        int c;
-        while ((c = getc_unlocked(run.file)) != EOF) {
-            run.line += static_cast<char>(c);
-            if (c == '\n') break;
+        for (;;) {
+            if (run.at == run.buffer.size()) {
+                run.buffer.resize(1 << 18);
+                std::size_t n = std::fread(run.buffer.data(), 1, run.buffer.size(), run.file);
+                run.buffer.resize(n);
+                run.at = 0;
+                if (n == 0) return !run.line.empty();
+            }
+            const char* from = run.buffer.data() + run.at;
+            std::size_t left = run.buffer.size() - run.at;
+            const void* feed = std::memchr(from, '\n', left);
+            std::size_t length =
+                feed ? static_cast<std::size_t>(static_cast<const char*>(feed) - from) + 1 : left;
+            run.line.append(from, length);
+            run.at += length;
+            if (feed) return true;
         }
-        return !run.line.empty();
     }
 
     bool Merge(Output* out) {
         for (Run& run : runs_) {
             std::rewind(run.file);
-            std::setvbuf(run.file, nullptr, _IOFBF, 1 << 18);
         }
         auto later = [this](std::size_t a, std::size_t b) {
             return Before(runs_[b].line, runs_[a].line, sort_);
@@ -661,10 +706,12 @@ int RunTags(TagsOptions options) {
     for (std::size_t i = 0; i < files.size(); ++i)
         if (!keep[i]) toScan.push_back(i);
 
-    std::string tempBase = options.out;
-    if (options.out == "-") tempBase = (fs::temp_directory_path(error) / "kelpin-tags").string();
     Output out;
     if (!OpenOutput(options.out, &out)) return ExitInput;
+    // Sorted runs go beside the tags file, or to the temporary folder.
+    std::string tempBase = options.out;
+    if (options.out == "-" || out.direct)
+        tempBase = (fs::temp_directory_path(error) / "kelpin-tags").string();
     LineSorter sorter(sort, tempBase);
     std::string stamps; // the files' stamp lines
     bool ok = true;
