@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <initializer_list>
 #include <memory>
 #include <queue>
 #include <string>
@@ -617,9 +618,28 @@ bool ReadExisting(const std::string& path, Existing* existing) {
 
 // ---- The run ------------------------------------------------------------------
 
+// A value that must be one of choices: false, with the error line, when it
+// is not.
+bool OneOf(const char* option, const std::string& value,
+           std::initializer_list<const char*> choices) {
+    std::string list;
+    for (const char* choice : choices) {
+        if (value == choice) return true;
+        list += list.empty() ? choice : std::string(", ") + choice;
+    }
+    PrintError(std::string(option) + ": \"" + value + "\": give one of " + list);
+    return false;
+}
+
 int RunTags(TagsOptions options) {
-    if (options.format != "ctags" && options.format != "etags") {
-        PrintError("--format: \"" + options.format + "\": give ctags or etags");
+    if (!OneOf("--format", options.format, {"ctags", "etags"}) ||
+        !OneOf("--address", options.address, {"pattern", "line"}) ||
+        !OneOf("--sort", options.sort, {"yes", "no", "foldcase"}) ||
+        (!options.tagRelative.empty() &&
+         !OneOf("--tag-relative", options.tagRelative, {"yes", "no"})))
+        return ExitUsage;
+    if (options.append && options.update) {
+        PrintError("-a and --update: give one of them");
         return ExitUsage;
     }
     bool etags = options.etags || options.format == "etags";
@@ -769,8 +789,10 @@ int RunTags(TagsOptions options) {
                 AppendEtagsSection(&outcome.text, name, file.view(), found, form);
                 return outcome;
             }
-            outcome.text =
-                std::string(StampTag) + name + "\t/" + (stamped ? Stamp(st) : "") + "/\n";
+            // Standard output is never updated: no stamps there.
+            if (options.out != "-")
+                outcome.text =
+                    std::string(StampTag) + name + "\t/" + (stamped ? Stamp(st) : "") + "/\n";
             AppendTagLines(&outcome.text, name, file.view(), found, form);
             return outcome;
         },
@@ -846,8 +868,7 @@ void AddTagsCommand(CLI::App& app, int* status) {
         ->add_option("--address", options->address,
                      "how a tag finds its line: pattern (a search for the line's text, default) "
                      "or line (its number)")
-        ->check(CLI::IsMember({"pattern", "line"}))
-        ->type_name("pattern|line");
+        ->type_name("ADDRESS");
     command
         ->add_option("--pattern-length-limit", options->patternLimit,
                      "cut search patterns after N bytes (default: 96)")
@@ -857,18 +878,15 @@ void AddTagsCommand(CLI::App& app, int* status) {
         ->add_option("--tag-relative", options->tagRelative,
                      "yes: paths relative to the tags file's folder; no: as walked (default: "
                      "yes when OUT is in another folder)")
-        ->check(CLI::IsMember({"yes", "no"}))
-        ->type_name("yes|no");
+        ->type_name("RELATIVE");
     command->add_flag("-e", options->etags, "write Emacs' TAGS (--format=etags)");
     command->add_option("--format", options->format, "ctags (default) or etags")
-        ->check(CLI::IsMember({"ctags", "etags"}))
-        ->type_name("ctags|etags");
+        ->type_name("FORMAT");
     command
         ->add_option("--sort", options->sort,
                      "yes: byte order of names (default); foldcase: names without regard to case; "
                      "no: files in walking order, each one's tags in text order")
-        ->check(CLI::IsMember({"yes", "no", "foldcase"}))
-        ->type_name("yes|no|foldcase");
+        ->type_name("ORDER");
     command
         ->add_option("--exclude", options->excludes,
                      "leave out files and directories whose name or path PATTERN (a shell glob) "
@@ -880,16 +898,13 @@ void AddTagsCommand(CLI::App& app, int* status) {
                      "standard input)")
         ->type_name("FILE");
     command->add_flag("-0", options->nul, "with -L: the paths are separated by NUL bytes");
-    CLI::Option* append =
-        command->add_flag("-a,--append", options->append,
-                          "add to the tags file: the files scanned now replace their old tags, "
-                          "the others' tags stay");
-    command
-        ->add_flag("--update", options->update,
-                   "rescan only the files whose size or modification time changed since the "
-                   "tags file was written, drop those that are gone: the same file a full run "
-                   "gives")
-        ->excludes(append);
+    command->add_flag("-a,--append", options->append,
+                      "add to the tags file: the files scanned now replace their old tags, "
+                      "the others' tags stay");
+    command->add_flag("--update", options->update,
+                      "rescan only the files whose size or modification time changed since the "
+                      "tags file was written, drop those that are gone: the same file a full run "
+                      "gives");
     command->footer(
         "Tags of every kind kelpin symbols lists (see kelpin symbols --help), by default all but\n"
         "prototypes and extern declarations. Each is one line, NAME<tab>FILE<tab>ADDRESS;\"\n"
