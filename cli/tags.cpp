@@ -199,8 +199,19 @@ void AppendPattern(std::string* out, std::string_view text, std::size_t offset, 
 void AppendTagLines(std::string* out, const std::string& written, std::string_view text,
                     const PreciseSymbols& found, const LineForm& form) {
     std::vector<std::string> scopes(form.scope ? found.scopes.size() : 0);
-    for (std::size_t i = 0; i < scopes.size(); ++i)
+    std::size_t longestScope = 0;
+    for (std::size_t i = 0; i < scopes.size(); ++i) {
         scopes[i] = SymbolScope(text, found, static_cast<std::int32_t>(i));
+        longestScope = std::max(longestScope, scopes[i].size());
+    }
+    // Room for every line at once: a generated header gives tens of
+    // megabytes, and growing by doubling would hold half as much again.
+    std::size_t room = 0;
+    for (const PreciseSymbol& s : found.symbols)
+        room += s.nameLength;
+    room += found.symbols.size() *
+            (written.size() + form.patternLimit + form.patternLimit / 8 + longestScope + 48);
+    out->reserve(out->size() + room);
     for (const PreciseSymbol& s : found.symbols) {
         if (form.kinds.find(s.kind) == std::string::npos) continue;
         *out += SymbolName(text, s);
@@ -450,7 +461,7 @@ class LineSorter {
     }
 
   private:
-    static constexpr std::size_t Bound = 48u << 20;
+    static constexpr std::size_t Bound = 32u << 20;
 
     struct Entry {
         std::uint64_t key;

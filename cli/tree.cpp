@@ -136,25 +136,33 @@ void RunInOrder(std::size_t count, int jobs, const std::function<FileOutcome(std
     // Outcomes wait in a ring of window slots: slot i % window holds file
     // i's from the moment it is done until take has had it. A worker starts
     // file i only when its slot is free, that is when fewer than window files
-    // are done and not yet taken.
+    // are done and not yet taken, and when the texts waiting hold less than
+    // a bound (a generated header can give tens of megabytes). Every file
+    // before next has been started, so the one take waits for is always
+    // under way: the bound never stops the walk.
     const std::size_t window = static_cast<std::size_t>(jobs) * 4;
+    constexpr std::size_t WaitingBound = 64u << 20;
     std::vector<std::optional<FileOutcome>> slots(window);
     std::mutex mutex;
     std::condition_variable done, freed;
-    std::size_t next = 0, taken = 0;
+    std::size_t next = 0, taken = 0, waiting = 0;
 
     auto worker = [&] {
         for (;;) {
             std::size_t i;
             {
                 std::unique_lock<std::mutex> lock(mutex);
-                freed.wait(lock, [&] { return next >= count || next < taken + window; });
+                freed.wait(lock, [&] {
+                    return next >= count ||
+                           (next < taken + window && (waiting <= WaitingBound || next == taken));
+                });
                 if (next >= count) return;
                 i = next++;
             }
             FileOutcome outcome = work(i);
             {
                 std::lock_guard<std::mutex> lock(mutex);
+                waiting += outcome.text.size();
                 slots[i % window] = std::move(outcome);
             }
             done.notify_one();
@@ -180,6 +188,7 @@ void RunInOrder(std::size_t count, int jobs, const std::function<FileOutcome(std
             done.wait(lock, [&] { return slots[i % window].has_value(); });
             outcome = std::move(*slots[i % window]);
             slots[i % window].reset();
+            waiting -= outcome.text.size();
             ++taken;
         }
         freed.notify_all();
