@@ -310,7 +310,8 @@ void EndDeclarator(Scan& sc, Byte terminator) {
         if (d.isTypedef) {
             kind = SymbolTypedef;
         } else if (s.frameCount > 0) {
-            kind = SymbolMember;
+            // A struct holds no function: "u8 X(a:6, b:2);" is a macro's doing.
+            kind = d.isFunction ? 0 : SymbolMember;
         } else if (d.isFunction) {
             kind = terminator == '{' ? 0 : SymbolPrototype;
         } else {

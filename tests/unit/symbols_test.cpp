@@ -90,8 +90,8 @@ TEST(Symbols, EveryKindOfDeclaration) {
          {"f helper@1-4 static", "f main@5-5", "f knr@6-6 static"}},
         {"macro calls are no declarations",
          "static DEFINE_MUTEX(lock);\nEXPORT_SYMBOL(helper);\nmodule_init(setup)\n"
-         "DECLARE_BITMAP(bits, 10);\nstatic int after;\n",
-         {"v after@5 static"}},
+         "DECLARE_BITMAP(bits, 10);\nstatic int after;\nstruct r { u8 X(a:6, b:2); };\n",
+         {"v after@5 static", "s r@6-6"}},
         {"structs, enums and macros in a function's body; nothing else there",
          "void f(void)\n{\n  int local;\n  struct inner { int lm; } lv;\n#define INBODY 3\n"
          "  enum { LE } le;\n}\n",
