@@ -53,6 +53,15 @@ struct TagsOptions {
 
 enum class SortMode { No, Yes, FoldCase };
 
+// Paths looked up by their text, without a string made for each line.
+struct PathHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view path) const {
+        return std::hash<std::string_view>{}(path);
+    }
+};
+using PathSet = std::unordered_map<std::string, bool, PathHash, std::equal_to<>>;
+
 // What a tag line holds, settled once for the run.
 struct LineForm {
     std::string kinds;
@@ -286,12 +295,13 @@ std::string FormSignature(const LineForm& form, bool relative) {
     return s;
 }
 
-std::string HeaderLines(SortMode sort, const LineForm& form, bool relative) {
+std::string HeaderLines(SortMode sort, const LineForm& form, bool relative,
+                        const std::string& sortName) {
     std::string text = "!_TAG_FILE_FORMAT\t2\t/extended format/\n";
     text += "!_TAG_FILE_SORTED\t";
     text += sort == SortMode::No ? "0" : sort == SortMode::Yes ? "1" : "2";
     text += "\t/0=unsorted, 1=sorted, 2=foldcase/\n";
-    (text += FormTag) += FormSignature(form, relative) + "\t//\n";
+    (text += FormTag) += FormSignature(form, relative) + " " + sortName + "\t//\n";
     text += "!_TAG_PROGRAM_NAME\tkelpin\t//\n";
     text += "!_TAG_PROGRAM_VERSION\t1.5\t//\n";
     return text;
@@ -401,7 +411,11 @@ bool CloseOutput(Output* out) {
         if (!ok) PrintError(out->path + ": write error");
         return ok;
     }
-    bool ok = !out->failed && ::fsync(out->fd) == 0;
+    // No fsync: a tags file is made again from the sources at will, and
+    // waiting for the disk to hold a kernel's gigabyte of tags costs more
+    // than scanning the kernel. The rename still shows readers the old file
+    // or the new one, never a part.
+    bool ok = !out->failed;
     ok = ::close(out->fd) == 0 && ok;
     if (ok && ::rename(out->temp.c_str(), out->path.c_str()) == 0) return true;
     ::unlink(out->temp.c_str());
@@ -417,7 +431,7 @@ class LineSorter {
     ~LineSorter() {
         for (Run& run : runs_) {
             if (run.file != nullptr) std::fclose(run.file);
-            ::unlink(run.path.c_str());
+            if (run.owned) ::unlink(run.path.c_str());
         }
     }
 
@@ -437,6 +451,23 @@ class LineSorter {
             at += length;
             rest.remove_prefix(length);
         }
+        return true;
+    }
+
+    // Adds the tag lines of an old tags file, from offset on, as one more
+    // sorted run: those whose file keep does not name are left out.
+    bool AddSortedFile(const std::string& path, long long offset, const PathSet* keep) {
+        Run run;
+        run.path = path;
+        run.owned = false;
+        run.keep = keep;
+        run.file = std::fopen(path.c_str(), "rb");
+        if (run.file == nullptr || std::fseek(run.file, offset, SEEK_SET) != 0) {
+            if (run.file != nullptr) std::fclose(run.file);
+            PrintError(path + ": " + std::strerror(errno));
+            return false;
+        }
+        runs_.push_back(std::move(run));
         return true;
     }
 
@@ -474,6 +505,9 @@ class LineSorter {
         std::string line;
         std::string buffer; // read ahead
         std::size_t at = 0;
+        bool owned = true; // a temporary file, removed at the end
+        // An old tags file's: the files whose lines are kept.
+        const PathSet* keep = nullptr;
     };
 
     std::string_view View(const Entry& e) const { return {buffer_.data() + e.offset, e.length}; }
@@ -511,14 +545,29 @@ class LineSorter {
         }
         std::fwrite(chunk.data(), 1, chunk.size(), run.file);
         bool ok = std::fflush(run.file) == 0 && !std::ferror(run.file);
-        runs_.push_back(std::move(run));
+        runs_.insert(runs_.begin(), std::move(run)); // before an old file's
         buffer_.clear();
         entries_.clear();
-        if (!ok) PrintError(runs_.back().path + ": cannot write a temporary file");
+        if (!ok) PrintError(runs_.front().path + ": cannot write a temporary file");
         return ok;
     }
 
+    // The next line of a run, passing over what an old file's run leaves out.
     static bool NextLine(Run& run) {
+        while (ReadLine(run)) {
+            if (run.keep == nullptr) return true;
+            std::string_view line = run.line;
+            if (line.empty() || line[0] == '!' || line.back() != '\n') continue;
+            std::size_t tab = line.find('\t');
+            std::size_t tab2 = tab == std::string_view::npos ? tab : line.find('\t', tab + 1);
+            if (tab2 == std::string_view::npos) continue;
+            if (run.keep->find(line.substr(tab + 1, tab2 - tab - 1)) != run.keep->end())
+                return true;
+        }
+        return false;
+    }
+
+    static bool ReadLine(Run& run) {
         run.line.clear();
         for (;;) {
             if (run.at == run.buffer.size()) {
@@ -541,7 +590,7 @@ class LineSorter {
 
     bool Merge(Output* out) {
         for (Run& run : runs_) {
-            std::rewind(run.file);
+            if (run.owned) std::rewind(run.file);
         }
         auto later = [this](std::size_t a, std::size_t b) {
             return Before(runs_[b].line, runs_[a].line, sort_);
@@ -584,23 +633,37 @@ struct Existing {
     std::unordered_map<std::string, std::string> lines; // by the file they name
 };
 
-// Reads the tags file at path for -a and --update: false, with the error
-// line, when it is there but cannot be read or is no tags file.
-bool ReadExisting(const std::string& path, Existing* existing) {
-    struct stat st;
-    if (::stat(path.c_str(), &st) != 0) return true; // nothing yet
-    std::string text;
-    if (!ReadSourceFile(path, &text)) return false;
-    if (!text.empty() && text.compare(0, 6, "!_TAG_") != 0) {
-        PrintError(path + ": not a tags file kelpin can add to");
+// Reads the tags file at path for -a and --update: its pseudo-tags, and
+// with lines its tag lines by the file they name; without, it stops at the
+// first tag line and keeps in *tagsAt where the tag lines begin. False, with
+// the error line, when it is there but cannot be read or is no tags file.
+bool ReadExisting(const std::string& path, bool lines, Existing* existing,
+                  long long* tagsAt = nullptr) {
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr) {
+        if (errno == ENOENT) return true; // nothing yet
+        PrintError(path + ": " + std::strerror(errno));
         return false;
     }
-    std::string_view rest = text;
-    while (!rest.empty()) {
-        std::size_t feed = rest.find('\n');
-        std::string_view line =
-            rest.substr(0, feed == std::string_view::npos ? rest.size() : feed + 1);
-        rest.remove_prefix(line.size());
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> closer(file, std::fclose);
+    char* buffer = nullptr;
+    std::size_t capacity = 0;
+    std::unique_ptr<char, void (*)(void*)> freer(nullptr, std::free);
+    bool first = true;
+    long long at = 0;
+    for (;;) {
+        ssize_t n = ::getline(&buffer, &capacity, file);
+        freer.release();
+        freer.reset(buffer);
+        if (n <= 0) break;
+        std::string_view line(buffer, static_cast<std::size_t>(n));
+        if (first && line.compare(0, 6, "!_TAG_") != 0) {
+            PrintError(path + ": not a tags file kelpin can add to");
+            return false;
+        }
+        first = false;
+        long long start = at;
+        at += n;
         if (line.back() != '\n') continue; // a line cut short is not kept
         if (line.substr(0, StampTag.size()) == StampTag) {
             std::string_view value = line.substr(StampTag.size());
@@ -618,12 +681,21 @@ bool ReadExisting(const std::string& path, Existing* existing) {
             continue;
         }
         if (line[0] == '!') continue;
+        if (!lines) {
+            if (tagsAt != nullptr) *tagsAt = start;
+            return true;
+        }
         std::size_t tab = line.find('\t');
         if (tab == std::string_view::npos) continue;
         std::size_t tab2 = line.find('\t', tab + 1);
         if (tab2 == std::string_view::npos) continue;
         existing->lines[std::string(line.substr(tab + 1, tab2 - tab - 1))] += line;
     }
+    if (std::ferror(file)) {
+        PrintError(path + ": read error");
+        return false;
+    }
+    if (tagsAt != nullptr) *tagsAt = at;
     return true;
 }
 
@@ -711,10 +783,22 @@ int RunTags(TagsOptions options) {
         status = ExitInput;
     }
 
+    // An update of a sorted file written the same way reads only its
+    // pseudo-tags now: its tag lines are merged, as they stand, with the
+    // lines of the files scanned again, and those of the files that changed
+    // or went are left out on the way.
     Existing existing;
-    if ((options.append || options.update) && !ReadExisting(options.out, &existing))
+    std::string signature = FormSignature(form, relative) + " " + options.sort;
+    long long tagsAt = -1;
+    bool merging = false;
+    if (options.update && sort != SortMode::No) {
+        if (!ReadExisting(options.out, false, &existing, &tagsAt)) return ExitInput;
+        merging = existing.form == signature && tagsAt >= 0;
+        if (!merging) existing = Existing{};
+    }
+    if (!merging && (options.append || options.update) &&
+        !ReadExisting(options.out, true, &existing))
         return ExitInput;
-    std::string signature = FormSignature(form, relative);
     if (options.update && existing.form != signature) {
         existing.lines.clear(); // written another way: every file anew
         existing.stamps.clear();
@@ -771,7 +855,7 @@ int RunTags(TagsOptions options) {
         if (lines != existing.lines.end()) text += lines->second;
         take(text);
     };
-    if (!etags) Write(&out, HeaderLines(sort, form, relative));
+    if (!etags) Write(&out, HeaderLines(sort, form, relative, options.sort));
 
     // Files in the order chosen, whether their lines are kept or scanned
     // now, so that an update gives what a full run gives.
@@ -830,6 +914,12 @@ int RunTags(TagsOptions options) {
     }
     if (run != ExitOk) status = run;
 
+    PathSet keptNames;
+    if (merging) {
+        for (std::size_t i = 0; i < files.size(); ++i)
+            if (keep[i]) keptNames[names[i]] = true;
+        if (!sorter.AddSortedFile(options.out, tagsAt, &keptNames)) ok = false;
+    }
     if (!etags && sort != SortMode::No) {
         // Sorted: the stamps are pseudo-tags, before every tag.
         std::vector<std::string_view> lines;

@@ -360,7 +360,7 @@ TEST_F(PreciseTree, TagsAreSortedLinesOfEveryFunction) {
     std::sort(expected.begin(), expected.end());
     std::string text = "!_TAG_FILE_FORMAT\t2\t/extended format/\n"
                        "!_TAG_FILE_SORTED\t1\t/0=unsorted, 1=sorted, 2=foldcase/\n"
-                       "!_TAG_KELPIN_FORM\tf k line 96 as-given\t//\n"
+                       "!_TAG_KELPIN_FORM\tf k line 96 as-given yes\t//\n"
                        "!_TAG_PROGRAM_NAME\tkelpin\t//\n"
                        "!_TAG_PROGRAM_VERSION\t1.5\t//\n";
     for (const std::string& line : expected)
