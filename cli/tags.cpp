@@ -328,13 +328,19 @@ bool Before(std::string_view a, std::string_view b, SortMode sort) {
     return a < b;
 }
 
-// The first eight bytes of a line (folded for foldcase), as one number in
-// their order: most comparisons end there.
+// The first eight bytes of a line as one number in their order: most
+// comparisons end there. For foldcase, those of the folded name alone
+// (zeros after it), so that the number orders as Before does: by folded
+// name first.
 std::uint64_t SortKey(std::string_view line, SortMode sort) {
     std::uint64_t key = 0;
+    bool inName = true;
     for (std::size_t i = 0; i < 8; ++i) {
         unsigned char c = i < line.size() ? static_cast<unsigned char>(line[i]) : 0;
-        if (sort == SortMode::FoldCase) c = Fold(c);
+        if (sort == SortMode::FoldCase) {
+            if (c == '\t') inName = false;
+            c = inName ? Fold(c) : 0;
+        }
         key = key << 8 | c;
     }
     return key;
@@ -505,7 +511,8 @@ class LineSorter {
         std::string line;
         std::string buffer; // read ahead
         std::size_t at = 0;
-        bool owned = true; // a temporary file, removed at the end
+        bool owned = true;     // a temporary file, removed at the end
+        std::uint64_t key = 0; // the line's SortKey
         // An old tags file's: the files whose lines are kept.
         const PathSet* keep = nullptr;
     };
@@ -593,11 +600,17 @@ class LineSorter {
             if (run.owned) std::rewind(run.file);
         }
         auto later = [this](std::size_t a, std::size_t b) {
+            if (runs_[a].key != runs_[b].key) return runs_[b].key < runs_[a].key;
             return Before(runs_[b].line, runs_[a].line, sort_);
+        };
+        auto next = [this](Run& run) {
+            if (!NextLine(run)) return false;
+            run.key = SortKey(run.line, sort_);
+            return true;
         };
         std::priority_queue<std::size_t, std::vector<std::size_t>, decltype(later)> heap(later);
         for (std::size_t i = 0; i < runs_.size(); ++i)
-            if (NextLine(runs_[i])) heap.push(i);
+            if (next(runs_[i])) heap.push(i);
         std::string chunk;
         while (!heap.empty()) {
             std::size_t i = heap.top();
@@ -607,7 +620,7 @@ class LineSorter {
                 Write(out, chunk);
                 chunk.clear();
             }
-            if (NextLine(runs_[i])) heap.push(i);
+            if (next(runs_[i])) heap.push(i);
         }
         Write(out, chunk);
         for (const Run& run : runs_)
