@@ -71,6 +71,7 @@ int main(int argc, char** argv) {
                "  kelpin functions src/parser.c\n"
                "  kelpin functions src include\n"
                "  kelpin tags\n"
+               "  kelpin symbols --kinds sgt include\n"
                "  kelpin function src/parser.c --line 120 --json\n"
                "  kelpin prototypes src/parser.c -o include/parser.h\n"
                "  kelpin comment function src/parser.c --name parse_line --synopsis \"Parses one "
@@ -86,6 +87,7 @@ int main(int argc, char** argv) {
     kelpin::cli::AddCommentCommand(app, &status);
     kelpin::cli::AddVersionCommand(app, &status);
     kelpin::cli::AddTagsCommand(app, &status);
+    kelpin::cli::AddSymbolsCommand(app, &status);
 
     if (!CheckCommandNames(app, argc, argv)) return kelpin::cli::ExitUsage;
     try {

@@ -1,16 +1,33 @@
-// kelpin tags: a tags file of the functions the precise scan finds, as Vim
-// and other editors read it.
+// kelpin tags: a tags file of the symbols the precise scan finds, as Vim
+// and other editors read it, or Emacs' TAGS.
+//
+// Every file gives its lines on a worker thread; the main thread sorts them.
+// A tags file of a whole kernel is larger than the memory a user would
+// give it, so sorted lines go out in runs to temporary files once they pass
+// a bound, and the runs are merged into the tags file at the end.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <initializer_list>
 #include <memory>
+#include <queue>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "cli.h"
+#include "function_records.h"
 #include "output.h"
 #include "platform/platform.h"
-#include "scanner/precise.h"
+#include "scanner/symbols.h"
+#include "symbols.h"
 #include "tree.h"
 
 namespace kelpin::cli {
@@ -19,75 +36,979 @@ namespace {
 
 struct TagsOptions {
     std::vector<std::string> paths;
-    std::string out = "tags";
+    std::string out;
     int jobs = 0;
     std::string extensions;
+    std::string kinds;
+    std::string fields;
+    std::string address = "pattern";
+    std::string tagRelative;
+    std::string format = "ctags";
+    bool etags = false;
+    std::string sort = "yes";
+    std::vector<std::string> excludes;
+    std::string list;
+    bool nul = false;
+    bool append = false;
+    bool update = false;
+    bool addIn = false;
+    int patternLimit = 96;
 };
 
-// The header lines sort before every tag: "!" comes before any name's first
-// character.
-const char TagsHeader[] = "!_TAG_FILE_FORMAT\t2\t/extended format/\n"
-                          "!_TAG_FILE_SORTED\t1\t/0=unsorted, 1=sorted, 2=foldcase/\n"
-                          "!_TAG_PROGRAM_NAME\tkelpin\t//\n"
-                          "!_TAG_PROGRAM_VERSION\t1.5\t//\n";
+enum class SortMode { No, Yes, FoldCase };
 
-int RunTags(const TagsOptions& options) {
-    std::vector<std::string> extensions;
-    if (!WalkExtensions(options.extensions, &extensions)) return ExitUsage;
+// Paths looked up by their text, without a string made for each line.
+struct PathHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view path) const {
+        return std::hash<std::string_view>{}(path);
+    }
+};
+using PathSet = std::unordered_map<std::string, bool, PathHash, std::equal_to<>>;
 
-    // Every file's tag lines, kept whole; the lines are sorted as views
-    // into them.
-    std::vector<std::string> chunks;
-    std::vector<std::string_view> lines;
-    int status = ForEachFile(
-        options.paths.empty() ? std::vector<std::string>{"."} : options.paths, extensions,
-        options.jobs,
-        [](const std::string& path) {
+// What a tag line holds, settled once for the run.
+struct LineForm {
+    std::string kinds;
+    bool kindLetter = true; // k
+    bool kindName = false;  // K
+    bool scope = true;      // s
+    bool fileScope = true;  // f
+    bool line = false;      // n
+    bool end = false;       // e
+    bool patterns = true;
+    bool etags = false;
+    std::size_t patternLimit = 96;
+};
+
+// ---- Options ------------------------------------------------------------------
+
+bool ParseFields(const std::string& option, LineForm* form) {
+    std::string chosen = "ksf";
+    if (!option.empty()) {
+        bool relative = option[0] == '+' || option[0] == '-';
+        bool adding = true;
+        if (!relative) chosen.clear();
+        for (char c : option) {
+            if (relative && (c == '+' || c == '-')) {
+                adding = c == '+';
+                continue;
+            }
+            if (std::string_view("kKsfne").find(c) == std::string_view::npos) {
+                PrintError(std::string("--fields: no field '") + c +
+                           "' (fields: k kind, K kind's name, s scope, f file:, n line:, e end:)");
+                return false;
+            }
+            std::string::size_type at = chosen.find(c);
+            if (adding && at == std::string::npos) chosen += c;
+            if (!adding && at != std::string::npos) chosen.erase(at, 1);
+        }
+    }
+    auto has = [&](char c) { return chosen.find(c) != std::string::npos; };
+    form->kindLetter = has('k') && !has('K');
+    form->kindName = has('K');
+    form->scope = has('s');
+    form->fileScope = has('f');
+    form->line = has('n');
+    form->end = has('e');
+    return true;
+}
+
+// --exclude's patterns, each "@FILE" replaced by the patterns in FILE, one
+// a line.
+bool ExpandExcludes(const std::vector<std::string>& given, std::vector<std::string>* out) {
+    for (const std::string& pattern : given) {
+        if (pattern.empty() || pattern[0] != '@') {
+            out->push_back(pattern);
+            continue;
+        }
+        std::string text;
+        if (!ReadSourceFile(pattern.substr(1), &text)) return false;
+        std::string::size_type from = 0;
+        while (from < text.size()) {
+            std::string::size_type feed = std::min(text.find('\n', from), text.size());
+            std::string line = text.substr(from, feed - from);
+            if (!line.empty() && line.back() == '\r') line.pop_back();
+            if (!line.empty()) out->push_back(line);
+            from = feed + 1;
+        }
+    }
+    return true;
+}
+
+// -L's list: one path a line, or NUL-separated with -0.
+bool ReadFileList(const std::string& list, bool nul, std::vector<std::string>* paths) {
+    std::string text;
+    if (list == "-") {
+        char buffer[65536];
+        std::size_t n;
+        while ((n = std::fread(buffer, 1, sizeof buffer, stdin)) > 0)
+            text.append(buffer, n);
+        if (std::ferror(stdin)) {
+            PrintError("standard input: read error");
+            return false;
+        }
+    } else if (!ReadSourceFile(list, &text)) {
+        return false;
+    }
+    char separator = nul ? '\0' : '\n';
+    std::string::size_type from = 0;
+    while (from < text.size()) {
+        std::string::size_type stop = std::min(text.find(separator, from), text.size());
+        std::string path = text.substr(from, stop - from);
+        if (!nul && !path.empty() && path.back() == '\r') path.pop_back();
+        if (!path.empty()) paths->push_back(path);
+        from = stop + 1;
+    }
+    return true;
+}
+
+// ---- Lines --------------------------------------------------------------------
+
+// The search pattern of the line that holds offset: the whole line, "\" and
+// "/" escaped, anchored at both ends; a line longer than limit is cut there
+// and anchored at its start only, as a NUL byte cuts it.
+void AppendPattern(std::string* out, std::string_view text, std::size_t offset, std::size_t limit) {
+    std::size_t start = text.rfind('\n', offset);
+    start = start == std::string_view::npos ? 0 : start + 1;
+    std::size_t stop = text.find('\n', offset);
+    if (stop == std::string_view::npos) stop = text.size();
+    while (stop > start && text[stop - 1] == '\r')
+        --stop;
+    bool whole = true;
+    std::string_view line = text.substr(start, stop - start);
+    std::size_t zero = line.find('\0');
+    if (zero != std::string_view::npos) {
+        line = line.substr(0, zero);
+        whole = false;
+    }
+    if (line.size() > limit) {
+        std::size_t cut = limit;
+        // Not inside a UTF-8 sequence.
+        while (cut > 0 && (static_cast<unsigned char>(line[cut]) & 0xC0) == 0x80)
+            --cut;
+        line = line.substr(0, cut);
+        whole = false;
+    }
+    *out += "/^";
+    // Runs without "\\" or "/" go in whole.
+    std::size_t from = 0;
+    for (std::size_t i = 0; i < line.size(); ++i) {
+        char c = line[i];
+        if (c != '\\' && c != '/') continue;
+        out->append(line.data() + from, i - from);
+        *out += '\\';
+        from = i;
+    }
+    if (whole && !line.empty() && line.back() == '$' && from < line.size()) {
+        out->append(line.data() + from, line.size() - 1 - from);
+        *out += "\\$";
+    } else {
+        out->append(line.data() + from, line.size() - from);
+    }
+    *out += whole ? "$/" : "/";
+}
+
+// One file's tag lines, with the path as the tags file gives it.
+void AppendTagLines(std::string* out, const std::string& written, std::string_view text,
+                    const PreciseSymbols& found, const LineForm& form) {
+    std::vector<std::string> scopes(form.scope ? found.scopes.size() : 0);
+    std::size_t longestScope = 0;
+    for (std::size_t i = 0; i < scopes.size(); ++i) {
+        scopes[i] = SymbolScope(text, found, static_cast<std::int32_t>(i));
+        longestScope = std::max(longestScope, scopes[i].size());
+    }
+    // Room for every line at once: a generated header gives tens of
+    // megabytes, and growing by doubling would hold half as much again.
+    std::size_t room = 0;
+    for (const PreciseSymbol& s : found.symbols)
+        room += s.nameLength;
+    room += found.symbols.size() *
+            (written.size() + form.patternLimit + form.patternLimit / 8 + longestScope + 48);
+    out->reserve(out->size() + room);
+    for (const PreciseSymbol& s : found.symbols) {
+        if (form.kinds.find(s.kind) == std::string::npos) continue;
+        *out += SymbolName(text, s);
+        (*out += '\t') += written;
+        *out += '\t';
+        if (form.patterns) {
+            AppendPattern(out, text, s.nameOffset, form.patternLimit);
+        } else {
+            *out += std::to_string(s.line);
+        }
+        *out += ";\"";
+        if (form.kindLetter) (*out += '\t') += s.kind;
+        if (form.kindName) (*out += "\tkind:") += SymbolKindName(s.kind);
+        if (form.line) *out += "\tline:" + std::to_string(s.line);
+        if (form.scope && s.scope >= 0 && static_cast<std::size_t>(s.scope) < scopes.size())
+            (*out += '\t') += scopes[static_cast<std::size_t>(s.scope)];
+        if (form.fileScope && s.isStatic) *out += "\tfile:";
+        if (form.end && s.end > 0) *out += "\tend:" + std::to_string(s.end);
+        *out += '\n';
+    }
+}
+
+// One file's section of an Emacs TAGS file: each tag the text of its line
+// up to the end of its name, DEL, the name, SOH, "LINE,OFFSET".
+void AppendEtagsSection(std::string* out, const std::string& written, std::string_view text,
+                        const PreciseSymbols& found, const LineForm& form) {
+    std::string body;
+    for (const PreciseSymbol& s : found.symbols) {
+        if (form.kinds.find(s.kind) == std::string::npos) continue;
+        std::size_t start = text.rfind('\n', s.nameOffset);
+        start = start == std::string_view::npos ? 0 : start + 1;
+        std::string_view head = text.substr(start, s.nameOffset + s.nameLength - start);
+        // A line splice or a NUL byte would end the text Emacs searches for.
+        if (head.find_first_of(std::string_view("\n\0\x7f", 3)) != std::string_view::npos)
+            head = SymbolName(text, s);
+        body += head;
+        body += '\x7f';
+        body += SymbolName(text, s);
+        body += '\x01';
+        body += std::to_string(s.line) + "," + std::to_string(start) + "\n";
+    }
+    *out += "\f\n" + written + "," + std::to_string(body.size()) + "\n";
+    *out += body;
+}
+
+// ---- The tags file's own lines ------------------------------------------------
+
+// A file's size and modification time when it was scanned, so that --update
+// rescans only the files that changed.
+constexpr std::string_view StampTag = "!_TAG_KELPIN_FILE\t";
+// The options that shape the lines: --update rescans every file when they
+// differ from those the file was written with.
+constexpr std::string_view FormTag = "!_TAG_KELPIN_FORM\t";
+
+std::string Stamp(const struct stat& st) {
+    return std::to_string(static_cast<long long>(st.st_size)) + "," +
+           std::to_string(static_cast<long long>(st.st_mtim.tv_sec)) + "." +
+           std::to_string(static_cast<long long>(st.st_mtim.tv_nsec));
+}
+
+std::string FormSignature(const LineForm& form, bool relative) {
+    std::string s = form.kinds + " ";
+    s += form.kindLetter ? "k" : "";
+    s += form.kindName ? "K" : "";
+    s += form.scope ? "s" : "";
+    s += form.fileScope ? "f" : "";
+    s += form.line ? "n" : "";
+    s += form.end ? "e" : "";
+    s += form.patterns ? " pattern " : " line ";
+    s += std::to_string(form.patternLimit);
+    s += relative ? " relative" : " as-given";
+    return s;
+}
+
+std::string HeaderLines(SortMode sort, const LineForm& form, bool relative,
+                        const std::string& sortName) {
+    std::string text = "!_TAG_FILE_FORMAT\t2\t/extended format/\n";
+    text += "!_TAG_FILE_SORTED\t";
+    text += sort == SortMode::No ? "0" : sort == SortMode::Yes ? "1" : "2";
+    text += "\t/0=unsorted, 1=sorted, 2=foldcase/\n";
+    (text += FormTag) += FormSignature(form, relative) + " " + sortName + "\t//\n";
+    text += "!_TAG_PROGRAM_NAME\tkelpin\t//\n";
+    text += "!_TAG_PROGRAM_VERSION\t1.5\t//\n";
+    return text;
+}
+
+// ---- Sorting ------------------------------------------------------------------
+
+// Vim searches a foldcase file with both sides upper-cased.
+inline unsigned char Fold(unsigned char c) {
+    return c >= 'a' && c <= 'z' ? static_cast<unsigned char>(c - 32) : c;
+}
+
+// Whether line a sorts before line b.
+bool Before(std::string_view a, std::string_view b, SortMode sort) {
+    if (sort == SortMode::FoldCase) {
+        std::size_t n = std::min(a.size(), b.size());
+        for (std::size_t i = 0; i < n; ++i) {
+            unsigned char x = Fold(static_cast<unsigned char>(a[i]));
+            unsigned char y = Fold(static_cast<unsigned char>(b[i]));
+            if (x != y) return x < y;
+            if (a[i] == '\t') break; // the names are equal but for case
+        }
+    }
+    return a < b;
+}
+
+// The first eight bytes of a line as one number in their order: most
+// comparisons end there. For foldcase, those of the folded name alone
+// (zeros after it), so that the number orders as Before does: by folded
+// name first.
+std::uint64_t SortKey(std::string_view line, SortMode sort) {
+    std::uint64_t key = 0;
+    bool inName = true;
+    for (std::size_t i = 0; i < 8; ++i) {
+        unsigned char c = i < line.size() ? static_cast<unsigned char>(line[i]) : 0;
+        if (sort == SortMode::FoldCase) {
+            if (c == '\t') inName = false;
+            c = inName ? Fold(c) : 0;
+        }
+        key = key << 8 | c;
+    }
+    return key;
+}
+
+// The output: standard output, or a temporary file beside OUT renamed over
+// it once everything is written.
+struct Output {
+    std::string path; // "-" for standard output
+    std::string temp;
+    std::string target; // the file the temporary file is renamed to
+    int fd = -1;
+    bool failed = false;
+    int error = 0;       // why it failed
+    bool direct = false; // written into, not replaced
+};
+
+bool OpenOutput(const std::string& given, Output* out) {
+    out->path = given;
+    if (given == "-") {
+        out->fd = STDOUT_FILENO;
+        return true;
+    }
+    // A link is written where it leads, and stays a link.
+    const std::string path = WriteTarget(given);
+    struct stat existing;
+    if (::stat(path.c_str(), &existing) == 0 && !S_ISREG(existing.st_mode) &&
+        !S_ISDIR(existing.st_mode)) {
+        // A device or a pipe ("-o /dev/null"): written into, never replaced.
+        out->fd = ::open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+        if (out->fd < 0) {
+            PrintError(path + ": cannot write the file: " + std::strerror(errno));
+            return false;
+        }
+        out->direct = true;
+        return true;
+    }
+    out->temp = path + ".XXXXXX";
+    out->target = path;
+    out->fd = ::mkstemp(out->temp.data());
+    if (out->fd < 0) {
+        PrintError(path + ": cannot write the file: " + std::strerror(errno));
+        return false;
+    }
+    struct stat old;
+    mode_t mode = 0666;
+    if (::stat(path.c_str(), &old) == 0) {
+        mode = old.st_mode & 07777;
+    } else {
+        mode_t mask = ::umask(0);
+        ::umask(mask);
+        mode &= ~mask;
+    }
+    if (::fchmod(out->fd, mode) != 0) out->failed = true;
+    return true;
+}
+
+void Write(Output* out, std::string_view bytes) {
+    while (!out->failed && !bytes.empty()) {
+        ssize_t n = ::write(out->fd, bytes.data(), bytes.size());
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            out->failed = true;
+            out->error = n < 0 ? errno : EIO;
+            break;
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(n));
+    }
+}
+
+// Finishes the output: false, with the error line, when any of it failed,
+// and then a file OUT is as it was.
+bool CloseOutput(Output* out) {
+    if (out->path == "-") {
+        if (out->failed) PrintError(std::string("standard output: ") + std::strerror(out->error));
+        return !out->failed;
+    }
+    if (out->direct) {
+        if (::close(out->fd) != 0 && !out->failed) out->error = errno;
+        if (out->failed || out->error != 0)
+            PrintError(out->path +
+                       ": cannot write: " + std::strerror(out->error ? out->error : EIO));
+        return !out->failed && out->error == 0;
+    }
+    // No fsync: a tags file is made again from the sources at will, and
+    // waiting for the disk to hold a kernel's gigabyte of tags costs more
+    // than scanning the kernel. The rename still shows readers the old file
+    // or the new one, never a part.
+    bool ok = !out->failed;
+    if (::close(out->fd) != 0 && ok) {
+        ok = false;
+        out->error = errno;
+    }
+    if (ok) {
+        if (::rename(out->temp.c_str(), out->target.c_str()) == 0) return true;
+        out->error = errno;
+    }
+    ::unlink(out->temp.c_str());
+    PrintError(out->path + ": cannot write: " + std::strerror(out->error ? out->error : EIO) +
+               "; it is left as it was");
+    return false;
+}
+
+// Gives up the output: a file OUT is left as it was.
+void AbandonOutput(Output* out) {
+    if (out->path == "-" || out->direct) {
+        if (out->direct) ::close(out->fd);
+        return;
+    }
+    ::close(out->fd);
+    ::unlink(out->temp.c_str());
+}
+
+// Lines gathered, sorted and written: in memory up to a bound, then in
+// sorted runs on disk, merged at the end.
+class LineSorter {
+  public:
+    LineSorter(SortMode sort, std::string tempBase) : sort_(sort), tempBase_(std::move(tempBase)) {}
+    ~LineSorter() {
+        for (Run& run : runs_) {
+            if (run.file != nullptr) std::fclose(run.file);
+            if (run.owned) ::unlink(run.path.c_str());
+        }
+    }
+
+    bool Add(std::string_view text) {
+        if (buffer_.size() + text.size() > Bound && !buffer_.empty() && !Spill()) return false;
+        if (buffer_.capacity() < Bound) buffer_.reserve(Bound);
+        std::size_t from = buffer_.size();
+        buffer_ += text;
+        std::string_view rest(buffer_.data() + from, text.size());
+        std::size_t at = from;
+        while (!rest.empty()) {
+            std::size_t feed = rest.find('\n');
+            std::size_t length = feed == std::string_view::npos ? rest.size() : feed + 1;
+            entries_.push_back({SortKey(rest.substr(0, length), sort_),
+                                static_cast<std::uint32_t>(at),
+                                static_cast<std::uint32_t>(length)});
+            at += length;
+            rest.remove_prefix(length);
+        }
+        return true;
+    }
+
+    // Adds the tag lines of an old tags file, from offset on, as one more
+    // sorted run: those whose file keep does not name are left out.
+    bool AddSortedFile(const std::string& path, long long offset, const PathSet* keep) {
+        Run run;
+        run.path = path;
+        run.owned = false;
+        run.keep = keep;
+        run.file = std::fopen(path.c_str(), "rb");
+        if (run.file == nullptr || std::fseek(run.file, offset, SEEK_SET) != 0) {
+            if (run.file != nullptr) std::fclose(run.file);
+            PrintError(path + ": " + std::strerror(errno));
+            return false;
+        }
+        runs_.push_back(std::move(run));
+        return true;
+    }
+
+    bool Finish(Output* out) {
+        SortBuffer();
+        if (runs_.empty()) {
+            std::string chunk;
+            for (const Entry& e : entries_) {
+                chunk.append(buffer_, e.offset, e.length);
+                if (chunk.size() >= (1u << 20)) {
+                    Write(out, chunk);
+                    chunk.clear();
+                }
+            }
+            Write(out, chunk);
+            return true;
+        }
+        if (!entries_.empty() && !Spill()) return false;
+        buffer_ = std::string();
+        entries_ = std::vector<Entry>();
+        return Merge(out);
+    }
+
+  private:
+    static constexpr std::size_t Bound = 32u << 20;
+
+    struct Entry {
+        std::uint64_t key;
+        std::uint32_t offset;
+        std::uint32_t length;
+    };
+    struct Run {
+        std::string path;
+        std::FILE* file = nullptr;
+        std::string line;
+        std::string buffer; // read ahead
+        std::size_t at = 0;
+        bool owned = true;     // a temporary file, removed at the end
+        std::uint64_t key = 0; // the line's SortKey
+        // An old tags file's: the files whose lines are kept.
+        const PathSet* keep = nullptr;
+    };
+
+    std::string_view View(const Entry& e) const { return {buffer_.data() + e.offset, e.length}; }
+
+    void SortBuffer() {
+        if (sort_ == SortMode::No) return;
+        std::sort(entries_.begin(), entries_.end(), [this](const Entry& a, const Entry& b) {
+            if (a.key != b.key) return a.key < b.key;
+            return Before(View(a), View(b), sort_);
+        });
+    }
+
+    bool Spill() {
+        SortBuffer();
+        Run run;
+        run.path = tempBase_ + ".run-XXXXXX";
+        int fd = ::mkstemp(run.path.data());
+        if (fd < 0) {
+            PrintError(run.path + ": cannot write a temporary file: " + std::strerror(errno));
+            return false;
+        }
+        run.file = ::fdopen(fd, "w+");
+        if (run.file == nullptr) {
+            ::close(fd);
+            ::unlink(run.path.c_str());
+            return false;
+        }
+        std::string chunk;
+        for (const Entry& e : entries_) {
+            chunk.append(buffer_, e.offset, e.length);
+            if (chunk.size() >= (1u << 20)) {
+                std::fwrite(chunk.data(), 1, chunk.size(), run.file);
+                chunk.clear();
+            }
+        }
+        std::fwrite(chunk.data(), 1, chunk.size(), run.file);
+        bool ok = std::fflush(run.file) == 0 && !std::ferror(run.file);
+        runs_.insert(runs_.begin(), std::move(run)); // before an old file's
+        buffer_.clear();
+        entries_.clear();
+        if (!ok) PrintError(runs_.front().path + ": cannot write a temporary file");
+        return ok;
+    }
+
+    // The next line of a run, passing over what an old file's run leaves out.
+    static bool NextLine(Run& run) {
+        while (ReadLine(run)) {
+            if (run.keep == nullptr) return true;
+            std::string_view line = run.line;
+            if (line.empty() || line[0] == '!' || line.back() != '\n') continue;
+            std::size_t tab = line.find('\t');
+            std::size_t tab2 = tab == std::string_view::npos ? tab : line.find('\t', tab + 1);
+            if (tab2 == std::string_view::npos) continue;
+            if (run.keep->find(line.substr(tab + 1, tab2 - tab - 1)) != run.keep->end())
+                return true;
+        }
+        return false;
+    }
+
+    static bool ReadLine(Run& run) {
+        run.line.clear();
+        for (;;) {
+            if (run.at == run.buffer.size()) {
+                run.buffer.resize(1 << 18);
+                std::size_t n = std::fread(run.buffer.data(), 1, run.buffer.size(), run.file);
+                run.buffer.resize(n);
+                run.at = 0;
+                if (n == 0) return !run.line.empty();
+            }
+            const char* from = run.buffer.data() + run.at;
+            std::size_t left = run.buffer.size() - run.at;
+            const void* feed = std::memchr(from, '\n', left);
+            std::size_t length =
+                feed ? static_cast<std::size_t>(static_cast<const char*>(feed) - from) + 1 : left;
+            run.line.append(from, length);
+            run.at += length;
+            if (feed) return true;
+        }
+    }
+
+    bool Merge(Output* out) {
+        for (Run& run : runs_) {
+            if (run.owned) std::rewind(run.file);
+        }
+        auto later = [this](std::size_t a, std::size_t b) {
+            if (runs_[a].key != runs_[b].key) return runs_[b].key < runs_[a].key;
+            return Before(runs_[b].line, runs_[a].line, sort_);
+        };
+        auto next = [this](Run& run) {
+            if (!NextLine(run)) return false;
+            run.key = SortKey(run.line, sort_);
+            return true;
+        };
+        std::priority_queue<std::size_t, std::vector<std::size_t>, decltype(later)> heap(later);
+        for (std::size_t i = 0; i < runs_.size(); ++i)
+            if (next(runs_[i])) heap.push(i);
+        std::string chunk;
+        while (!heap.empty()) {
+            std::size_t i = heap.top();
+            heap.pop();
+            chunk += runs_[i].line;
+            if (chunk.size() >= (1u << 20)) {
+                Write(out, chunk);
+                chunk.clear();
+            }
+            if (next(runs_[i])) heap.push(i);
+        }
+        Write(out, chunk);
+        for (const Run& run : runs_)
+            if (std::ferror(run.file)) {
+                PrintError(run.path + ": cannot read a temporary file");
+                return false;
+            }
+        return true;
+    }
+
+    SortMode sort_;
+    std::string tempBase_;
+    std::string buffer_;
+    std::vector<Entry> entries_;
+    std::vector<Run> runs_;
+};
+
+// ---- An existing tags file ------------------------------------------------------
+
+struct Existing {
+    std::string form; // FormTag's value
+    std::unordered_map<std::string, std::string> stamps;
+    std::unordered_map<std::string, std::string> lines; // by the file they name
+};
+
+// Reads the tags file at path for -a and --update: its pseudo-tags, and
+// with lines its tag lines by the file they name; without, it stops at the
+// first tag line and keeps in *tagsAt where the tag lines begin. False, with
+// the error line, when it is there but cannot be read or is no tags file.
+bool ReadExisting(const std::string& path, bool lines, Existing* existing,
+                  long long* tagsAt = nullptr) {
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr) {
+        if (errno == ENOENT) return true; // nothing yet
+        PrintError(path + ": " + std::strerror(errno));
+        return false;
+    }
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> closer(file, std::fclose);
+    char* buffer = nullptr;
+    std::size_t capacity = 0;
+    std::unique_ptr<char, void (*)(void*)> freer(nullptr, std::free);
+    bool first = true;
+    long long at = 0;
+    for (;;) {
+        ssize_t n = ::getline(&buffer, &capacity, file);
+        freer.release();
+        freer.reset(buffer);
+        if (n <= 0) break;
+        std::string_view line(buffer, static_cast<std::size_t>(n));
+        if (first && line.compare(0, 6, "!_TAG_") != 0) {
+            PrintError(path + ": not a tags file kelpin can add to");
+            return false;
+        }
+        first = false;
+        long long start = at;
+        at += n;
+        if (line.back() != '\n') continue; // a line cut short is not kept
+        if (line.substr(0, StampTag.size()) == StampTag) {
+            std::string_view value = line.substr(StampTag.size());
+            std::size_t tab = value.find('\t');
+            if (tab == std::string_view::npos) continue;
+            std::string_view stamp = value.substr(tab + 1);
+            if (stamp.size() >= 3 && stamp[0] == '/')
+                stamp = stamp.substr(1, stamp.find('/', 1) - 1);
+            existing->stamps[std::string(value.substr(0, tab))] = std::string(stamp);
+            continue;
+        }
+        if (line.substr(0, FormTag.size()) == FormTag) {
+            std::string_view value = line.substr(FormTag.size());
+            existing->form = std::string(value.substr(0, value.find('\t')));
+            continue;
+        }
+        if (line[0] == '!') continue;
+        if (!lines) {
+            if (tagsAt != nullptr) *tagsAt = start;
+            return true;
+        }
+        std::size_t tab = line.find('\t');
+        if (tab == std::string_view::npos) continue;
+        std::size_t tab2 = line.find('\t', tab + 1);
+        if (tab2 == std::string_view::npos) continue;
+        existing->lines[std::string(line.substr(tab + 1, tab2 - tab - 1))] += line;
+    }
+    if (std::ferror(file)) {
+        PrintError(path + ": read error");
+        return false;
+    }
+    if (tagsAt != nullptr) *tagsAt = at;
+    return true;
+}
+
+// ---- The run ------------------------------------------------------------------
+
+// A value that must be one of choices: false, with the error line, when it
+// is not.
+bool OneOf(const char* option, const std::string& value,
+           std::initializer_list<const char*> choices) {
+    std::string list;
+    for (const char* choice : choices) {
+        if (value == choice) return true;
+        list += list.empty() ? choice : std::string(", ") + choice;
+    }
+    PrintError(std::string(option) + ": \"" + value + "\": give one of " + list);
+    return false;
+}
+
+int RunTags(TagsOptions options) {
+    if (!OneOf("--format", options.format, {"ctags", "etags"}) ||
+        !OneOf("--address", options.address, {"pattern", "line"}) ||
+        !OneOf("--sort", options.sort, {"yes", "no", "foldcase"}) ||
+        (!options.tagRelative.empty() &&
+         !OneOf("--tag-relative", options.tagRelative, {"yes", "no"})))
+        return ExitUsage;
+    if (options.append && options.update) {
+        PrintError("-a and --update: give one of them");
+        return ExitUsage;
+    }
+    bool etags = options.etags || options.format == "etags";
+    LineForm form;
+    form.etags = etags;
+    if (!ParseSymbolKinds(options.kinds, &form.kinds)) return ExitUsage;
+    if (!ParseFields(options.fields, &form)) return ExitUsage;
+    form.patterns = options.address == "pattern";
+    form.patternLimit = static_cast<std::size_t>(options.patternLimit);
+    SortMode sort = options.sort == "no"         ? SortMode::No
+                    : options.sort == "foldcase" ? SortMode::FoldCase
+                                                 : SortMode::Yes;
+    if (etags) sort = SortMode::No;
+    if ((options.append || options.update) && etags) {
+        PrintError(std::string(options.update ? "--update" : "-a") +
+                   ": works on tags files, not on Emacs TAGS");
+        return ExitUsage;
+    }
+    if (options.out.empty()) options.out = etags ? "TAGS" : "tags";
+    if ((options.append || options.update) && options.out == "-") {
+        PrintError(std::string(options.update ? "--update" : "-a") +
+                   ": needs a tags file to add to, not standard output");
+        return ExitUsage;
+    }
+
+    FileChoice choice;
+    if (!WalkExtensions(options.extensions, &choice.extensions)) return ExitUsage;
+    if (!ExpandExcludes(options.excludes, &choice.excludes)) return ExitInput;
+    choice.paths = options.paths;
+    if (!options.list.empty() && !ReadFileList(options.list, options.nul, &choice.paths))
+        return ExitInput;
+    if (choice.paths.empty() && options.list.empty()) choice.paths.push_back(".");
+
+    // Paths as the tags file gives them: relative to its folder when it is
+    // written elsewhere, so that an editor finds them from there.
+    namespace fs = std::filesystem;
+    std::error_code error;
+    fs::path cwd = fs::current_path(error);
+    fs::path outDir = options.out == "-" ? fs::path(".") : fs::path(options.out).parent_path();
+    if (outDir.empty()) outDir = ".";
+    fs::path base = (cwd / outDir).lexically_normal();
+    bool relative = options.tagRelative == "yes";
+    if (options.tagRelative.empty() && options.out != "-") {
+        bool sameFolder = fs::equivalent(outDir, ".", error);
+        if (error) sameFolder = outDir.lexically_normal() == fs::path(".");
+        relative = !sameFolder;
+    }
+    auto written = [&](const std::string& path) -> std::string {
+        if (!relative || (!path.empty() && path[0] == '/')) return path;
+        return (cwd / path).lexically_normal().lexically_relative(base).generic_string();
+    };
+
+    std::vector<std::string> errors;
+    std::vector<std::string> files = ChosenFiles(choice, &errors);
+    int status = ExitOk;
+    for (const std::string& e : errors) {
+        PrintError(e);
+        status = ExitInput;
+    }
+
+    // An update of a sorted file written the same way reads only its
+    // pseudo-tags now: its tag lines are merged, as they stand, with the
+    // lines of the files scanned again, and those of the files that changed
+    // or went are left out on the way.
+    Existing existing;
+    std::string signature = FormSignature(form, relative) + " " + options.sort;
+    long long tagsAt = -1;
+    bool merging = false;
+    if (options.update && sort != SortMode::No) {
+        if (!ReadExisting(options.out, false, &existing, &tagsAt)) return ExitInput;
+        merging = existing.form == signature && tagsAt >= 0;
+        if (!merging) existing = Existing{};
+    }
+    if (!merging && (options.append || options.update) &&
+        !ReadExisting(options.out, true, &existing))
+        return ExitInput;
+    if (options.update && existing.form != signature) {
+        existing.lines.clear(); // written another way: every file anew
+        existing.stamps.clear();
+    }
+
+    // Each chosen file: its written path, and whether its old lines stand.
+    std::vector<std::string> names(files.size());
+    std::vector<char> keep(files.size(), 0);
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        names[i] = written(files[i]);
+        if (names[i].find_first_of("\t\r\n") != std::string::npos) continue;
+        if (options.update) {
+            auto stamp = existing.stamps.find(names[i]);
+            struct stat st;
+            keep[i] = stamp != existing.stamps.end() && ::stat(files[i].c_str(), &st) == 0 &&
+                      S_ISREG(st.st_mode) && stamp->second == Stamp(st);
+        }
+    }
+    std::vector<std::size_t> toScan; // indexes of the files scanned now
+    for (std::size_t i = 0; i < files.size(); ++i)
+        if (!keep[i]) toScan.push_back(i);
+
+    // OUT is neither one of the files read nor, when it is there, anything but
+    // a tags file: a source named by mistake would be lost.
+    if (options.out != "-") {
+        if (!CheckOutputIsNoInput(options.out, files)) return ExitUsage;
+        if (!options.append && !options.update && !etags && !CheckReplaceableTagsFile(options.out))
+            return ExitUsage;
+    }
+    Output out;
+    if (!OpenOutput(options.out, &out)) return ExitInput;
+    std::size_t read = 0; // files whose lines go into OUT
+    // Sorted runs go beside the tags file, or to the temporary folder.
+    std::string tempBase = options.out;
+    if (options.out == "-" || out.direct)
+        tempBase = (fs::temp_directory_path(error) / "kelpin-tags").string();
+    LineSorter sorter(sort, tempBase);
+    std::string stamps; // the files' stamp lines
+    bool ok = true;
+
+    // A file's text: its stamp line, then its tag lines (or its TAGS section).
+    auto take = [&](std::string& text) {
+        if (etags) {
+            Write(&out, text);
+            return;
+        }
+        std::size_t feed = text.find('\n');
+        std::string_view rest = text;
+        if (rest.substr(0, StampTag.size()) == StampTag) {
+            stamps.append(text, 0, feed + 1);
+            rest.remove_prefix(feed + 1);
+        }
+        if (sort == SortMode::No) {
+            Write(&out, rest);
+        } else if (ok && !sorter.Add(rest)) {
+            ok = false;
+        }
+    };
+    auto takeKept = [&](const std::string& name) {
+        std::string text = std::string(StampTag) + name + "\t/" + existing.stamps[name] + "/\n";
+        auto lines = existing.lines.find(name);
+        if (lines != existing.lines.end()) text += lines->second;
+        take(text);
+    };
+    if (!etags) Write(&out, HeaderLines(sort, form, relative, options.sort));
+
+    // Files in the order chosen, whether their lines are kept or scanned
+    // now, so that an update gives what a full run gives.
+    std::size_t keptUpTo = 0;
+    int run = ForEachListedFile(
+        toScan.size(), options.jobs,
+        [&](std::size_t index) {
+            std::size_t i = toScan[index];
+            const std::string& path = files[i];
+            const std::string& name = names[i];
             FileOutcome outcome;
-            if (path.find_first_of("\t\r\n") != std::string::npos) {
+            if (name.find_first_of("\t\r\n") != std::string::npos) {
                 outcome.problem = "a tab or line end in the name: no tags file can name it";
                 return outcome;
             }
+            // The stamp is taken before the file is read: a change while it
+            // is read shows at the next update.
+            struct stat st;
+            bool stamped = ::stat(path.c_str(), &st) == 0;
             FileBytes file;
             outcome.error = ReadFileBytes(path, &file);
             if (outcome.error != 0) return outcome;
-            PreciseScan scan;
-            ScanPrecise(file.view(), &scan);
-            // NAME, tab, FILE, tab, the line as the address, then the kind.
-            for (const PreciseFunction& f : scan.functions) {
-                outcome.text += PreciseName(file.view(), f);
-                ((outcome.text += '\t') += path) += '\t';
-                (outcome.text += std::to_string(f.start)) += ";\"\tf\n";
+            if (options.addIn) {
+                // The functions the add-in's scanner finds, at the line it
+                // counts (that above the body's opening brace), by number.
+                if (options.out != "-")
+                    outcome.text =
+                        std::string(StampTag) + name + "\t/" + (stamped ? Stamp(st) : "") + "/\n";
+                for (const Listed& f : FunctionsOf(file, ScanKind::AddIn, false))
+                    outcome.text += f.name + "\t" + name + "\t" +
+                                    std::to_string(std::max(f.start, 1)) + ";\"\tf\n";
+                return outcome;
             }
+            PreciseSymbols found;
+            ScanSymbols(file.view(), &found);
+            if (etags) {
+                AppendEtagsSection(&outcome.text, name, file.view(), found, form);
+                return outcome;
+            }
+            // Standard output is never updated: no stamps there.
+            if (options.out != "-")
+                outcome.text =
+                    std::string(StampTag) + name + "\t/" + (stamped ? Stamp(st) : "") + "/\n";
+            AppendTagLines(&outcome.text, name, file.view(), found, form);
             return outcome;
         },
-        [&](std::string& text) { chunks.push_back(std::move(text)); });
-    for (const std::string& chunk : chunks) {
-        std::string_view rest = chunk;
+        [&](std::size_t index, std::string& text) {
+            for (; keptUpTo < toScan[index]; ++keptUpTo)
+                if (keep[keptUpTo]) takeKept(names[keptUpTo]);
+            keptUpTo = toScan[index] + 1;
+            ++read;
+            take(text);
+        },
+        [&](std::size_t index) { return files[toScan[index]]; });
+    for (; keptUpTo < files.size(); ++keptUpTo)
+        if (keep[keptUpTo]) takeKept(names[keptUpTo]);
+    if (options.append) {
+        // -a: the files not scanned now keep their lines.
+        std::unordered_map<std::string, bool> scanned;
+        for (const std::string& name : names)
+            scanned[name] = true;
+        std::vector<std::string> others;
+        for (const auto& entry : existing.lines)
+            if (!scanned.count(entry.first)) others.push_back(entry.first);
+        std::sort(others.begin(), others.end());
+        for (const std::string& name : others)
+            takeKept(name);
+    }
+    if (run != ExitOk) status = run;
+    // Nothing could be read (a path mistyped): an existing OUT stays as it
+    // was rather than become a file of headers only.
+    if (status != ExitOk && read == 0 &&
+        std::none_of(keep.begin(), keep.end(), [](char k) { return k != 0; }) && !options.append) {
+        AbandonOutput(&out);
+        if (options.out != "-") PrintError(options.out + ": no file could be read; left as it was");
+        return status;
+    }
+
+    PathSet keptNames;
+    if (merging) {
+        for (std::size_t i = 0; i < files.size(); ++i)
+            if (keep[i]) keptNames[names[i]] = true;
+        if (!sorter.AddSortedFile(options.out, tagsAt, &keptNames)) ok = false;
+    }
+    if (!etags && sort != SortMode::No) {
+        // Sorted: the stamps are pseudo-tags, before every tag.
+        std::vector<std::string_view> lines;
+        std::string_view rest = stamps;
         while (!rest.empty()) {
             std::size_t feed = rest.find('\n');
             lines.push_back(rest.substr(0, feed + 1));
             rest.remove_prefix(feed + 1);
         }
+        std::sort(lines.begin(), lines.end());
+        std::string text;
+        for (std::string_view line : lines)
+            text += line;
+        Write(&out, text);
     }
-    // Byte order of whole lines: by name first, since the tab after a name
-    // comes before any character a name may hold.
-    std::sort(lines.begin(), lines.end());
-
-    std::string text = TagsHeader;
-    std::size_t size = text.size();
-    for (std::string_view line : lines)
-        size += line.size();
-    text.reserve(size);
-    for (std::string_view line : lines)
-        text += line;
-    chunks.clear();
-
-    if (options.out == "-") {
-        WriteStandardOutput(text);
-        return status;
-    }
-    return ReplaceFile(options.out, text) ? status : ExitInput;
+    if (ok) ok = sorter.Finish(&out);
+    if (!etags && sort == SortMode::No) Write(&out, stamps); // unsorted: after the tags
+    if (!CloseOutput(&out) || !ok) return ExitInput;
+    return status;
 }
 
 } // namespace
@@ -95,20 +1016,91 @@ int RunTags(const TagsOptions& options) {
 void AddTagsCommand(CLI::App& app, int* status) {
     auto options = std::make_shared<TagsOptions>();
     CLI::App* command = app.add_subcommand(
-        "tags", "Write a tags file of the functions under PATH, for Vim and other editors");
+        "tags", "Write a tags file of the symbols under PATH, for Vim, Emacs and other editors");
     command->add_option("PATH", options->paths,
                         "C source files and directories (default: the current directory)");
     command
-        ->add_option("-o,--output", options->out,
-                     "write to OUT, replaced atomically (default: tags; - for standard output)")
+        ->add_option("-o,--output,-f", options->out,
+                     "write to OUT, replaced atomically (default: tags, TAGS with -e; - for "
+                     "standard output)")
         ->type_name("OUT");
     AddWalkOptions(command, &options->jobs, &options->extensions);
+    CLI::Option* kinds =
+        command->add_option("--kinds", options->kinds,
+                            "the kinds to tag: LETTERS, or +LETTERS/-LETTERS to change the default "
+                            "(defgmstuv)");
+    kinds->type_name("LETTERS");
+    CLI::Option* fields = command->add_option(
+        "--fields", options->fields,
+        "the fields after the address: k kind, K kind's name, s scope, f file: for "
+        "static, n line:, e end: (default: ksf; +LETTERS/-LETTERS change it)");
+    fields->type_name("LETTERS");
+    CLI::Option* address = command->add_option(
+        "--address", options->address,
+        "how a tag finds its line: pattern (a search for the line's text, default) "
+        "or line (its number)");
+    address->type_name("ADDRESS");
+    command
+        ->add_option("--pattern-length-limit", options->patternLimit,
+                     "cut search patterns after N bytes (default: 96)")
+        ->check(NumberIn(1, 1 << 20))
+        ->type_name("N");
+    command
+        ->add_option("--tag-relative", options->tagRelative,
+                     "yes: paths relative to the tags file's folder; no: as walked (default: "
+                     "yes when OUT is in another folder)")
+        ->type_name("RELATIVE");
+    CLI::Option* etags =
+        command->add_flag("-e", options->etags, "write Emacs' TAGS (--format=etags)");
+    CLI::Option* format =
+        command->add_option("--format", options->format, "ctags (default) or etags")
+            ->type_name("FORMAT");
+    command
+        ->add_option("--sort", options->sort,
+                     "yes: byte order of names (default); foldcase: names without regard to case; "
+                     "no: files in walking order, each one's tags in text order")
+        ->type_name("ORDER");
+    command
+        ->add_option("--exclude", options->excludes,
+                     "leave out files and directories whose name or path PATTERN (a shell glob) "
+                     "matches; @FILE reads patterns from FILE, one a line; repeatable")
+        ->type_name("PATTERN");
+    command
+        ->add_option("-L", options->list,
+                     "read the paths to tag from FILE, one a line (- for "
+                     "standard input)")
+        ->type_name("FILE");
+    command->add_flag("-0", options->nul, "with -L: the paths are separated by NUL bytes");
+    command->add_flag("-a,--append", options->append,
+                      "add to the tags file: the files scanned now replace their old tags, "
+                      "the others' tags stay");
+    CLI::Option* addIn = AddAddInFlag(
+        command, &options->addIn,
+        "the functions the add-in's scanner finds, addressed by the line it counts (the line "
+        "above the body's opening brace), kind f only");
+    for (CLI::Option* other : {kinds, fields, address, etags, format})
+        addIn->excludes(other);
+    command->add_flag("--update", options->update,
+                      "rescan only the files whose size or modification time changed since the "
+                      "tags file was written, drop those that are gone: the same file a full run "
+                      "gives");
     command->footer(
-        "Directories are walked as kelpin functions walks them. Each function the precise\n"
-        "scan finds is one line, NAME<tab>FILE<tab>LINE;\"<tab>f, LINE that of its name, all\n"
-        "sorted by byte order after the !_TAG_ header lines. FILE is the path as walked: Vim\n"
-        "reads a relative one from the tags file's folder, so write the file in the folder\n"
-        "the paths start from (the default does).");
+        "Tags of every kind kelpin symbols lists (see kelpin symbols --help), by default all but\n"
+        "prototypes and extern declarations. Each is one line, NAME<tab>FILE<tab>ADDRESS;\"\n"
+        "then its fields: the kind's letter, its scope (struct:NAME, union:NAME, enum:NAME),\n"
+        "file: for a static one. ADDRESS is a search for the whole line, /^...$/, \"\\\" and\n"
+        "\"/\" escaped (a line longer than the limit is cut and searched for as a prefix):\n"
+        "it still finds the line when lines above it change. The header lines (!_TAG_...)\n"
+        "come first; !_TAG_KELPIN_FILE lines record each file's size and time for --update.\n"
+        "FILE is the path as walked, or relative to the tags file's folder when it is written\n"
+        "in another one. Directories are walked for *.c and *.h (--ext); hidden directories\n"
+        "(.git, .hg, .svn among them) are never walked.\n"
+        "Examples:\n"
+        "  kelpin tags\n"
+        "  kelpin tags -o build/tags --exclude 'test*' src include\n"
+        "  git ls-files '*.[ch]' | kelpin tags -L -\n"
+        "  kelpin tags -e\n"
+        "  kelpin tags --update");
     command->callback([options, status] { *status = RunTags(*options); });
 }
 

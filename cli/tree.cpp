@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <fnmatch.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -33,8 +34,21 @@ std::string Join(const std::string& dir, const char* name) {
     return dir + "/" + name;
 }
 
+bool Matches(const std::string& pattern, const char* name, const std::string& path) {
+    return ::fnmatch(pattern.c_str(), name, 0) == 0 ||
+           ::fnmatch(pattern.c_str(), path.c_str(), 0) == 0;
+}
+
+bool ExcludedEntry(const char* name, const std::string& path,
+                   const std::vector<std::string>& excludes) {
+    for (const std::string& pattern : excludes)
+        if (Matches(pattern, name, path)) return true;
+    return false;
+}
+
 void Walk(const std::string& dir, const std::vector<std::string>& extensions,
-          std::vector<std::string>* files, std::vector<std::string>* errors) {
+          const std::vector<std::string>& excludes, std::vector<std::string>* files,
+          std::vector<std::string>* errors) {
     DIR* stream = ::opendir(dir.c_str());
     if (stream == nullptr) {
         errors->push_back(dir + ": " + std::strerror(errno));
@@ -45,6 +59,7 @@ void Walk(const std::string& dir, const std::vector<std::string>& extensions,
         const char* name = entry->d_name;
         if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0) continue;
         std::string path = Join(dir, name);
+        if (!excludes.empty() && ExcludedEntry(name, path, excludes)) continue;
         unsigned char type = entry->d_type;
         if (type == DT_UNKNOWN) {
             struct stat st;
@@ -66,17 +81,19 @@ void Walk(const std::string& dir, const std::vector<std::string>& extensions,
     }
     ::closedir(stream);
     for (const std::string& subdirectory : subdirectories)
-        Walk(subdirectory, extensions, files, errors);
+        Walk(subdirectory, extensions, excludes, files, errors);
 }
 
 std::vector<std::string> FilesUnder(const std::vector<std::string>& paths,
                                     const std::vector<std::string>& extensions,
+                                    const std::vector<std::string>& excludes,
                                     std::vector<std::string>* errors) {
     std::vector<std::string> files;
     for (const std::string& path : paths) {
+        if (!excludes.empty() && path != "." && Excluded(path, excludes)) continue;
         struct stat st;
         if (::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
-            Walk(path, extensions, &files, errors);
+            Walk(path, extensions, excludes, &files, errors);
         } else {
             files.push_back(path); // a file, or what reading it will report
         }
@@ -118,7 +135,10 @@ void RunInOrder(std::size_t count, int jobs, const std::function<FileOutcome(std
     // Outcomes wait in a ring of window slots: slot i % window holds file
     // i's from the moment it is done until take has had it. A worker starts
     // file i only when its slot is free, that is when fewer than window files
-    // are done and not yet taken.
+    // are done and not yet taken, and when the texts waiting hold less than
+    // a bound (a generated header can give tens of megabytes). Every file
+    // before next has been started, so the one to take next is always under
+    // way or done: the bound never stops the walk.
     //
     // No thread only writes: the worker that finishes the next file to take
     // takes it, and every file after it that is done, while the others go
@@ -126,16 +146,20 @@ void RunInOrder(std::size_t count, int jobs, const std::function<FileOutcome(std
     // only on a full window, so that a tree of small files does not cost a
     // switch of threads for every file.
     const std::size_t window = static_cast<std::size_t>(jobs) * 4;
+    constexpr std::size_t WaitingBound = 64u << 20;
     std::vector<std::optional<FileOutcome>> slots(window);
     std::mutex mutex;
     std::condition_variable freed;
-    std::size_t next = 0, taken = 0, idle = 0;
+    std::size_t next = 0, taken = 0, idle = 0, waiting = 0;
     bool taking = false;
 
     auto worker = [&] {
         std::unique_lock<std::mutex> lock(mutex);
         for (;;) {
-            auto startable = [&] { return next >= count || next < taken + window; };
+            auto startable = [&] {
+                return next >= count ||
+                       (next < taken + window && (waiting <= WaitingBound || next == taken));
+            };
             if (!startable()) {
                 ++idle;
                 freed.wait(lock, startable);
@@ -146,6 +170,7 @@ void RunInOrder(std::size_t count, int jobs, const std::function<FileOutcome(std
             lock.unlock();
             FileOutcome outcome = work(i);
             lock.lock();
+            waiting += outcome.text.size();
             slots[i % window] = std::move(outcome);
             if (taking) continue; // the taking worker finds it
             taking = true;
@@ -153,6 +178,7 @@ void RunInOrder(std::size_t count, int jobs, const std::function<FileOutcome(std
                 std::size_t t = taken;
                 FileOutcome ready = std::move(*slots[t % window]);
                 slots[t % window].reset();
+                waiting -= ready.text.size();
                 lock.unlock();
                 take(t, ready);
                 lock.lock();
@@ -207,23 +233,43 @@ int ForEachFile(const std::vector<std::string>& paths, const std::vector<std::st
                 int jobs, const std::function<FileOutcome(const std::string& path)>& work,
                 const std::function<void(std::string& text)>& take) {
     std::vector<std::string> errors;
-    std::vector<std::string> files = FilesUnder(paths, extensions, &errors);
+    std::vector<std::string> files = FilesUnder(paths, extensions, {}, &errors);
     int status = ExitOk;
     for (const std::string& error : errors) {
         PrintError(error);
         status = ExitInput;
     }
-    RunInOrder(
-        files.size(), jobs > 0 ? jobs : DefaultJobs(),
-        [&](std::size_t i) { return work(files[i]); },
-        [&](std::size_t i, FileOutcome& outcome) {
-            if (outcome.error != 0 || !outcome.problem.empty()) {
-                PrintError(OutcomeMessage(files[i], outcome));
-                status = ExitInput;
-                return;
-            }
-            take(outcome.text);
-        });
+    int run = ForEachListedFile(
+        files.size(), jobs, [&](std::size_t i) { return work(files[i]); },
+        [&](std::size_t, std::string& text) { take(text); },
+        [&](std::size_t i) { return files[i]; });
+    return run != ExitOk ? run : status;
+}
+
+bool Excluded(const std::string& path, const std::vector<std::string>& excludes) {
+    std::string::size_type slash = path.find_last_of('/');
+    std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    return ExcludedEntry(name.c_str(), path, excludes);
+}
+
+std::vector<std::string> ChosenFiles(const FileChoice& choice, std::vector<std::string>* errors) {
+    return FilesUnder(choice.paths, choice.extensions, choice.excludes, errors);
+}
+
+int ForEachListedFile(std::size_t count, int jobs,
+                      const std::function<FileOutcome(std::size_t index)>& work,
+                      const std::function<void(std::size_t index, std::string& text)>& take,
+                      const std::function<std::string(std::size_t index)>& pathOf) {
+    int status = ExitOk;
+    RunInOrder(count, jobs > 0 ? jobs : DefaultJobs(), work,
+               [&](std::size_t i, FileOutcome& outcome) {
+                   if (outcome.error != 0 || !outcome.problem.empty()) {
+                       PrintError(OutcomeMessage(pathOf(i), outcome));
+                       status = ExitInput;
+                       return;
+                   }
+                   take(i, outcome.text);
+               });
     return status;
 }
 

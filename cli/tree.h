@@ -44,4 +44,31 @@ int ForEachFile(const std::vector<std::string>& paths, const std::vector<std::st
                 int jobs, const std::function<FileOutcome(const std::string& path)>& work,
                 const std::function<void(std::string& text)>& take);
 
+// Which files a walk takes: those under paths whose names end in one of
+// extensions, less those a pattern of excludes matches (fnmatch, against the
+// name and against the path as walked; a directory it matches is not
+// walked). Version-control folders (.git, .hg, .svn), like every hidden
+// directory, are never walked.
+struct FileChoice {
+    std::vector<std::string> paths;
+    std::vector<std::string> extensions;
+    std::vector<std::string> excludes;
+};
+
+// The files chosen, in byte order of their paths, each once; a folder that
+// cannot be walked is one line in errors.
+std::vector<std::string> ChosenFiles(const FileChoice& choice, std::vector<std::string>* errors);
+
+// Whether a pattern of excludes matches path (its name or the whole of it).
+bool Excluded(const std::string& path, const std::vector<std::string>& excludes);
+
+// ForEachFile on count files already chosen, known by their index: work on
+// each on jobs threads, take of each text in index order, an error line
+// (naming the file pathOf gives) for each that gave none. ExitOk, or
+// ExitInput when there was any.
+int ForEachListedFile(std::size_t count, int jobs,
+                      const std::function<FileOutcome(std::size_t index)>& work,
+                      const std::function<void(std::size_t index, std::string& text)>& take,
+                      const std::function<std::string(std::size_t index)>& pathOf);
+
 } // namespace kelpin::cli

@@ -105,6 +105,13 @@ if(KELPIN_UNIT_TESTS)
   add_dependencies(kelpin_tests kelpin)
   # Which Wine the test command runs on this machine: the decision table.
   add_test(NAME wine_mode.decision COMMAND sh ${CMAKE_SOURCE_DIR}/tests/wine/wine-mode-test.sh)
+  # Tags files read by real editors: Vim's :tag and :tselect, Emacs' xref on
+  # TAGS (skipped where the editor is not installed).
+  foreach(editor vim emacs)
+    add_test(NAME editors.${editor}
+      COMMAND bash ${CMAKE_SOURCE_DIR}/tests/editors/tags-in-editors-test.sh $<TARGET_FILE:kelpin> ${editor})
+    set_tests_properties(editors.${editor} PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 300)
+  endforeach()
 
   include(GoogleTest)
   gtest_discover_tests(kelpin_tests DISCOVERY_TIMEOUT 60)

@@ -60,6 +60,10 @@ _kelpin_value() {
     case $1:$2 in
     *:FILE | arg:PATH | opt:OUT | opt:DOCPATH) _kelpin_files "$3" ;;
     arg:NAME) _kelpin_modules "$3" ;;
+    opt:ADDRESS) mapfile -t COMPREPLY < <(compgen -W "pattern line" -- "$3") ;;
+    opt:ORDER) mapfile -t COMPREPLY < <(compgen -W "yes no foldcase" -- "$3") ;;
+    opt:RELATIVE) mapfile -t COMPREPLY < <(compgen -W "yes no" -- "$3") ;;
+    opt:FORMAT) mapfile -t COMPREPLY < <(compgen -W "ctags etags" -- "$3") ;;
     *) COMPREPLY=() ;;
     esac
 }

@@ -40,7 +40,7 @@ expect() { # expected, words...
     fi
 }
 
-expect "comment function functions prototypes tags version" ""
+expect "comment function functions prototypes symbols tags version" ""
 expect "function functions" fu
 expect "--version" --v
 expect "bump set show" version ""
@@ -59,8 +59,15 @@ expect "" version set version ""
 expect "--build" version set version 1.2.3.4 --b
 expect "" comment module stock.c --name ""
 expect "--jobs --json --jsonl" functions stock.c --j
-expect "--ext --help --jobs --output" tags --
+expect "--address --append --exclude --ext --fields --format --help --jobs --kinds --output --pattern-length-limit --sort --tag-relative --update" tags --
 expect "stock.c store.txt" tags -o st
+expect "stock.c store.txt" tags -L st
+expect "foldcase" tags --sort f
+expect "line pattern" tags --address ""
+expect "ctags etags" tags --format ""
+expect "no yes" tags --tag-relative ""
+expect "" tags --kinds ""
+expect "--ext --help --jobs --jsonl --kinds" symbols --
 
 # A repeated argument, as CLI11 shows one ("PATH TEXT ..."), takes every
 # word from its place on; a stand-in program gives that help.

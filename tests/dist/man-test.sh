@@ -40,7 +40,7 @@ from_page() {
         {
             words = 0
             line = $0
-            while (match(line, /(^|[^-A-Za-z])--?[a-z][a-z0-9-]*/)) {
+            while (match(line, /(^|[^-A-Za-z0-9])--?[A-Za-z0-9][a-z0-9-]*/)) {
                 name = substr(line, RSTART, RLENGTH)
                 sub(/^[^-]/, "", name)
                 print "option " path " " name

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "scanner/precise.h"
+#include "scanner/symbols.h"
 #include "support/c_program_model.h"
 
 namespace {
@@ -107,12 +108,46 @@ void CheckInvariants(std::string_view text) {
     }
 }
 
+// The symbols of every kind: in text order, each name a word of the text
+// on the line given, an end no earlier than its line and within the text,
+// scopes that lead outwards, and functions exactly the precise scan's.
+std::vector<kelpin::testing::ExpectedSymbol> CheckSymbols(std::string_view text) {
+    kelpin::PreciseSymbols found;
+    kelpin::ScanSymbols(text, &found);
+    const std::int32_t lines =
+        static_cast<std::int32_t>(std::count(text.begin(), text.end(), '\n')) + 1;
+    std::vector<kelpin::testing::ExpectedSymbol> out;
+    std::vector<ExpectedFunction> functions;
+    std::size_t last = 0;
+    for (std::size_t i = 0; i < found.symbols.size(); ++i) {
+        const kelpin::PreciseSymbol& s = found.symbols[i];
+        CHECK(s.nameLength > 0 && s.nameOffset + s.nameLength <= text.size());
+        CHECK(i == 0 || s.nameOffset >= last);
+        last = s.nameOffset;
+        CHECK(kelpin::SymbolKinds.find(s.kind) != std::string_view::npos);
+        std::string_view name = kelpin::SymbolName(text, s);
+        CHECK(std::all_of(name.begin(), name.end(),
+                          [](char c) { return IsWordByte(static_cast<unsigned char>(c)); }));
+        CHECK(s.line == 1 + std::count(text.begin(), text.begin() + s.nameOffset, '\n'));
+        CHECK(s.end == 0 || (s.end >= s.line && s.end <= lines));
+        CHECK(s.scope >= -1 && s.scope < static_cast<std::int32_t>(found.scopes.size()));
+        for (std::int32_t k = s.scope; k >= 0; k = found.scopes[static_cast<std::size_t>(k)].parent)
+            CHECK(found.scopes[static_cast<std::size_t>(k)].parent < k);
+        if (s.kind == kelpin::SymbolFunction)
+            functions.push_back({std::string(name), s.line, s.end});
+        out.push_back({std::string(name), s.kind, s.line});
+    }
+    CHECK(functions == Scan(text));
+    return out;
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view text(reinterpret_cast<const char*>(data), size);
     CheckInvariants(text);
     std::vector<ExpectedFunction> found = Scan(text);
+    std::vector<kelpin::testing::ExpectedSymbol> symbols = CheckSymbols(text);
 
     // CRLF for LF changes no name and no line.
     if (text.find('\r') == std::string_view::npos) {
@@ -122,6 +157,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             crlf += c;
         }
         CHECK(Scan(crlf) == found);
+        CHECK(CheckSymbols(crlf) == symbols);
     }
 
     // A dead group of the same bytes before the text moves every line by its
@@ -154,5 +190,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             .Build(1 + static_cast<int>(size % 16));
     CHECK(Scan(program.text) == program.functions);
     CheckInvariants(program.text);
+    CHECK(CheckSymbols(program.text) == program.symbols);
     return 0;
 }

@@ -26,6 +26,19 @@ inline void PrintTo(const ExpectedFunction& f, std::ostream* out) {
     *out << f.name << "@" << f.start << "-" << f.end;
 }
 
+// A symbol of any kind: its name, its kind's letter (as tags files give
+// them) and the line of its name.
+struct ExpectedSymbol {
+    std::string name;
+    char kind;
+    std::int32_t line;
+    bool operator==(const ExpectedSymbol&) const = default;
+};
+
+inline void PrintTo(const ExpectedSymbol& s, std::ostream* out) {
+    *out << s.kind << ":" << s.name << "@" << s.line;
+}
+
 // Where choices come from: bytes while they last (then always 0), or a
 // seeded generator.
 struct Choices {
@@ -53,6 +66,7 @@ struct ProgramStyle {
 struct GeneratedProgram {
     std::string text;
     std::vector<ExpectedFunction> functions;
+    std::vector<ExpectedSymbol> symbols; // of every kind, in text order
 };
 
 class ProgramBuilder {
@@ -69,7 +83,7 @@ class ProgramBuilder {
             Piece();
         }
         if (linkage) Put("#ifdef __cplusplus\n}\n#endif\n");
-        GeneratedProgram program{text_, functions_};
+        GeneratedProgram program{text_, functions_, symbols_};
         if (style_.crlf) {
             std::string crlf;
             for (char ch : program.text) {
@@ -102,6 +116,11 @@ class ProgramBuilder {
         }
     }
     std::string NewName(const char* stem) { return stem + std::to_string(names_++); }
+    // Writes a symbol's name where the text stands.
+    void PutSymbol(const std::string& name, char kind) {
+        symbols_.push_back({name, kind, Line()});
+        Put(name);
+    }
 
     // Any bytes but those that could end the group early: a comment that
     // swallows its #endif, a splice that joins a line to it, a directive.
@@ -153,7 +172,7 @@ class ProgramBuilder {
             Blank();
         }
         std::int32_t start = Line();
-        Put(name);
+        PutSymbol(name, 'f');
         bool oldStyle = false;
         switch (c_.Pick(4)) {
         case 0: Put("(void)"); break;
@@ -197,7 +216,11 @@ class ProgramBuilder {
             case 2: Put("    const char *s = \"{ } /* \\\" {\";\n"); break;
             case 3: Put("    char c = '}', d = '\\'', e = '{';\n"); break;
             case 4: Put("    /* } { */\n    // } \\\n    continued {\n"); break;
-            case 5: Put("#define LOCAL_BRACE {\n"); break;
+            case 5:
+                Put("#define ");
+                PutSymbol("LOCAL_BRACE", 'd');
+                Put(" {\n");
+                break;
             case 6:
                 // An opening brace in each branch: one block.
                 Put("#ifdef OPTION\n    if (a) {\n#else\n    if (b) {\n#endif\n        x--;\n    "
@@ -207,7 +230,9 @@ class ProgramBuilder {
             case 8: Put("    while (x) { x--; }\n"); break;
             case 9: Put("    return sizeof (struct node);\n"); break;
             default:
-                Put("#define MULTI(a) \\\n    { /* a comment\n      over lines } */ a }\n");
+                Put("#define ");
+                PutSymbol("MULTI", 'd');
+                Put("(a) \\\n    { /* a comment\n      over lines } */ a }\n");
                 break;
             }
         }
@@ -216,25 +241,88 @@ class ProgramBuilder {
     void Prototype() {
         std::string name = NewName("proto");
         switch (c_.Pick(3)) {
-        case 0: Put("int " + name + "(int a);\n"); break;
-        case 1: Put("static void " + name + "(void) __attribute__((noreturn));\n"); break;
-        default: Put("extern int (*" + name + ")(void);\n"); break;
+        case 0:
+            Put("int ");
+            PutSymbol(name, 'p');
+            Put("(int a);\n");
+            break;
+        case 1:
+            Put("static void ");
+            PutSymbol(name, 'p');
+            Put("(void) __attribute__((noreturn));\n");
+            break;
+        default:
+            Put("extern int (*");
+            PutSymbol(name, 'x');
+            Put(")(void);\n");
+            break;
         }
     }
 
     void Struct() {
         std::string name = NewName("s");
-        Put("struct " + name + " {\n    int a;\n    void (*fn)(int);\n}");
-        Put(c_.Chance(2) ? ";\n" : " " + name + "_v;\n");
+        bool isUnion = c_.Chance(3);
+        Put(isUnion ? "union " : "struct ");
+        PutSymbol(name, isUnion ? 'u' : 's');
+        Put(" {\n    int ");
+        PutSymbol("a", 'm');
+        Put(";\n    void (*");
+        PutSymbol("fn", 'm');
+        Put(")(int);\n");
+        if (c_.Chance(2)) {
+            // A nested enum: an enum and its enumerators.
+            std::string tag = NewName("e");
+            Put("    enum ");
+            PutSymbol(tag, 'g');
+            Put(" { ");
+            PutSymbol(tag + "_A", 'e');
+            Put(" = 1 << 2, ");
+            PutSymbol(tag + "_B", 'e');
+            Put(" } ");
+            PutSymbol("mode", 'm');
+            Put(";\n");
+        }
+        Put("}");
+        if (c_.Chance(2)) {
+            Put(";\n");
+        } else {
+            Put(" ");
+            PutSymbol(name + "_v", 'v');
+            Put(";\n");
+        }
+        if (c_.Chance(2)) {
+            Put("typedef struct ");
+            Put(name + " ");
+            PutSymbol(name + "_t", 't');
+            Put(", *");
+            PutSymbol(name + "_p", 't');
+            Put(";\n");
+        }
     }
 
     void Initializer() {
         std::string name = NewName("t");
-        switch (c_.Pick(4)) {
-        case 0: Put("static const int " + name + "[] = { 1, 2, { 3 } };\n"); break;
+        switch (c_.Pick(5)) {
+        case 0:
+            Put("static const int ");
+            PutSymbol(name, 'v');
+            Put("[] = { 1, 2, { 3 } };\n");
+            break;
         case 1: Put("TABLE(" + name + ") = {\n    { 1, 2 },\n};\n"); break;
         case 2: Put("TABLE(" + name + ")\n{\n    1, 2,\n};\n"); break;
-        default: Put("int (*" + name + "[])(void) = { 0 };\n"); break;
+        case 3:
+            // An attribute-like macro after the name is no name.
+            Put("struct ops ");
+            PutSymbol(name, 'v');
+            Put(" __initdata = {\n    .open = 0,\n}, ");
+            PutSymbol(name + "_b", 'v');
+            Put(";\n");
+            break;
+        default:
+            Put("int (*");
+            PutSymbol(name, 'v');
+            Put("[])(void) = { 0 };\n");
+            break;
         }
     }
 
@@ -258,6 +346,7 @@ class ProgramBuilder {
         std::string name = NewName("twice");
         Put("#ifdef WIDE\n");
         std::int32_t start = Line();
+        symbols_.push_back({name, 'f', start + 0});
         Put("int " + name + "(long a)\n#elif defined(NARROW)\nint " + name +
             "(short a)\n#else\nint " + name + "(int a)\n#endif\n{\n    return a;\n");
         functions_.push_back({name, start, Line()});
@@ -283,7 +372,11 @@ class ProgramBuilder {
 
     void Directive() {
         switch (c_.Pick(3)) {
-        case 0: Put("#define BLOCK(a) \\\n    do { a } while (0)\n"); break;
+        case 0:
+            Put("#define ");
+            PutSymbol("BLOCK", 'd');
+            Put("(a) \\\n    do { a } while (0)\n");
+            break;
         case 1: Put("#include <stdio.h> /* {\n   } */\n"); break;
         default: Put("#pragma once \"{\"\n"); break;
         }
@@ -294,6 +387,7 @@ class ProgramBuilder {
     std::minstd_rand noise_;
     std::string text_;
     std::vector<ExpectedFunction> functions_;
+    std::vector<ExpectedSymbol> symbols_;
     std::int32_t line_ = 1;
     int names_ = 0;
 };

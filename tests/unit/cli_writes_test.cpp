@@ -41,6 +41,36 @@ TEST_F(CliWrites, AnOutputIsNeverOneOfTheInputs) {
     EXPECT_TRUE(std::filesystem::is_symlink(dir / "link.c"));
 }
 
+// A tags file replaces only a tags file, never an input, and only when some
+// file could be read.
+TEST_F(CliWrites, ATagsFileReplacesOnlyATagsFile) {
+    std::string stock = dir / "stock.c";
+    WriteFile(stock, Source);
+    CliResult r = RunCli({"tags", "-o", stock, file});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.err, "kelpin: " + stock + ": does not look like a tags file; not replaced "
+                                          "(remove it first, or choose another -o)\n");
+    r = RunCli({"tags", "-o", file, file});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_THAT(r.err, HasSubstr(": is the input " + file + "; not overwritten"));
+    EXPECT_EQ(ReadFile(stock), Source);
+    EXPECT_EQ(ReadFile(file), Source);
+
+    std::string tags = dir / "tags";
+    ASSERT_EQ(RunCli({"tags", "-o", tags, file}).status, 0);
+    std::string written = ReadFile(tags);
+    EXPECT_THAT(written, HasSubstr("alpha\t"));
+    r = RunCli({"tags", "-o", tags, dir / "nosuch.c"});
+    EXPECT_EQ(r.status, 3);
+    EXPECT_THAT(r.err, HasSubstr("no file could be read; left as it was"));
+    EXPECT_EQ(ReadFile(tags), written);
+    // Through a link, the file it names.
+    std::filesystem::create_symlink("tags", dir / "link-tags");
+    ASSERT_EQ(RunCli({"tags", "--add-in", "-o", dir / "link-tags", file}).status, 0);
+    EXPECT_TRUE(std::filesystem::is_symlink(dir / "link-tags"));
+    EXPECT_THAT(ReadFile(tags), HasSubstr("alpha\t" + file + "\t2;\"\tf\n"));
+}
+
 TEST_F(CliWrites, EditsThroughALinkEditTheTargetAndKeepTheLink) {
     std::string link = dir / "link.c";
     std::filesystem::create_symlink("ex.c", link);
