@@ -26,6 +26,7 @@ void AddPrototypesCommand(CLI::App& app, int* status);
 void AddCommentCommand(CLI::App& app, int* status);
 void AddVersionCommand(CLI::App& app, int* status);
 void AddTagsCommand(CLI::App& app, int* status);
+void AddLspCommand(CLI::App& app, int* status);
 
 // kelpin functions PATH... (listing.cpp).
 struct ListingOptions {

@@ -19,6 +19,7 @@ int main(int argc, char** argv) {
                "  kelpin prototypes src/parser.c -o include/parser.h\n"
                "  kelpin comment function src/parser.c --line 120 --synopsis \"Parses one line.\"\n"
                "  kelpin version bump version\n"
+               "  kelpin lsp                     (started by an editor)\n"
                "Run kelpin COMMAND --help for a command's options. Exit status: 0 success,\n"
                "1 nothing to act on, 2 usage error, 3 input/output or format error.");
     app.fallthrough(false);
@@ -29,6 +30,7 @@ int main(int argc, char** argv) {
     kelpin::cli::AddCommentCommand(app, &status);
     kelpin::cli::AddVersionCommand(app, &status);
     kelpin::cli::AddTagsCommand(app, &status);
+    kelpin::cli::AddLspCommand(app, &status);
 
     try {
         app.parse(argc, argv);
