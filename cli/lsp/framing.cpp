@@ -76,11 +76,7 @@ bool ParseHeader(std::string_view header, std::uint64_t* length, bool* tooLarge,
 
 } // namespace
 
-void FeedFrames(FrameReader* r, std::string_view bytes, std::vector<Frame>* out) {
-    // Bytes that followed a header, taken back from pending. in may view
-    // them; owned is only reassigned once in has been taken whole.
-    std::string owned;
-    std::string_view in = bytes;
+void FeedFrames(FrameReader* r, std::string_view in, std::vector<Frame>* out) {
     for (;;) {
         if (r->skipBytes > 0) {
             auto n = static_cast<std::size_t>(std::min<std::uint64_t>(r->skipBytes, in.size()));
@@ -99,37 +95,42 @@ void FeedFrames(FrameReader* r, std::string_view bytes, std::vector<Frame>* out)
             r->inBody = false;
             continue;
         }
-        r->pending.append(in);
-        in = {};
+        // A header: never more of the input is taken than the header
+        // holds, so a body that follows is read once, straight from in.
+        if (in.empty()) return;
+        std::size_t take = std::min(MaxHeaderBytes + 4 - r->pending.size(), in.size());
+        r->pending.append(in.substr(0, take));
         if (r->resync) {
-            // After a bad header: what follows up to the next header is
-            // not a message.
+            // After a bad header: what stands before the next header is not
+            // a message.
             std::size_t at = FindNoCase(r->pending, LengthField);
             if (at == std::string::npos) {
                 std::size_t keep = std::min(r->pending.size(), LengthField.size() - 1);
                 r->pending.erase(0, r->pending.size() - keep);
-                return;
+                in.remove_prefix(take);
+                continue;
             }
             r->pending.erase(0, at);
+            take = std::min(take, r->pending.size());
             r->resync = false;
         }
-        std::string_view window = std::string_view(r->pending).substr(0, MaxHeaderBytes + 4);
-        std::size_t end = window.find("\r\n\r\n");
-        if (end == std::string_view::npos) {
-            if (r->pending.size() < MaxHeaderBytes + 4) return;
+        std::size_t before = r->pending.size() - take; // bytes held from earlier input
+        std::size_t end = r->pending.find("\r\n\r\n", before < 3 ? 0 : before - 3);
+        if (end == std::string::npos) {
+            in.remove_prefix(take);
+            if (r->pending.size() < MaxHeaderBytes + 4) continue;
             out->push_back({FrameKind::BadHeader, "a header longer than 8192 bytes"});
             r->pending.erase(0, MaxHeaderBytes);
             r->resync = true;
             continue;
         }
+        in.remove_prefix(end + 4 > before ? end + 4 - before : 0);
+        std::string header = r->pending.substr(0, end);
+        r->pending.clear();
         std::uint64_t length = 0;
         bool tooLarge = false;
         std::string problem;
-        bool ok = ParseHeader(window.substr(0, end), &length, &tooLarge, &problem);
-        owned = r->pending.substr(end + 4);
-        r->pending.clear();
-        in = owned;
-        if (!ok) {
+        if (!ParseHeader(header, &length, &tooLarge, &problem)) {
             out->push_back({FrameKind::BadHeader, "a malformed header: " + problem});
             r->resync = true;
         } else if (tooLarge) {
@@ -139,7 +140,6 @@ void FeedFrames(FrameReader* r, std::string_view bytes, std::vector<Frame>* out)
             r->inBody = true;
             r->bodyBytes = static_cast<std::size_t>(length);
         }
-        if (in.empty() && !(r->inBody && r->bodyBytes == 0)) return;
     }
 }
 
