@@ -117,6 +117,14 @@ add_test(NAME wine_mode.decision COMMAND sh ${CMAKE_SOURCE_DIR}/tests/wine/wine-
 include(GoogleTest)
 gtest_discover_tests(kelpin_tests DISCOVERY_TIMEOUT 60)
 
+# kelpin lsp under real editors' clients: Neovim's, driven headless by a Lua
+# script, and Emacs' eglot in batch mode (scripts/setup installs both).
+foreach(editor neovim eglot)
+  add_test(NAME lsp.${editor}
+    COMMAND sh ${CMAKE_SOURCE_DIR}/tests/editors/editor-test.sh ${editor} $<TARGET_FILE:kelpin>)
+  set_tests_properties(lsp.${editor} PROPERTIES LABELS "lsp;editors" TIMEOUT 150)
+endforeach()
+
 if(KELPIN_BENCH)
   find_package(benchmark REQUIRED)
   # Each links only what it measures: the scanners alone; command 1 needs the

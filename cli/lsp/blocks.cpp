@@ -142,13 +142,21 @@ std::string DescribeFunction(const std::string& text, std::string_view name, std
         }
     if (found == nullptr) return {};
     std::string markdown = "```c\n" + PreciseDeclaration(text, scan, *found) + "\n```";
-    // The block the add-in finds for the function: asked from inside its
-    // body, at its closing line.
-    std::int32_t caret = found->end > 0
-                             ? found->end
-                             : LineOfPosition(text, static_cast<std::int32_t>(text.size())) + 1;
-    CurrentFunction function = FindCurrentFunction(text.c_str(), caret);
-    if (function.declaration[0] == '\0' || name != function.name) return markdown;
+    // The block the add-in finds for the function, asked from a line of its
+    // body as the add-in's scan sees it: the one before the closing brace,
+    // else the closing or the opening lines of a short one.
+    std::int32_t last = found->end > 0
+                            ? found->end
+                            : LineOfPosition(text, static_cast<std::int32_t>(text.size())) + 1;
+    CurrentFunction function{};
+    bool same = false;
+    for (std::int32_t caret : {last - 1, last, found->start + 1, found->start}) {
+        if (caret < 1) continue;
+        function = FindCurrentFunction(text.c_str(), caret);
+        same = function.declaration[0] != '\0' && name == function.name;
+        if (same) break;
+    }
+    if (!same) return markdown;
     BlockSite site = FindFunctionBlock(text, function);
     if (!site.found) return markdown;
     BlockFields fields = ReadBlockFields(BlockKind::Function, site.block);
