@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "blocks.h"
+#include "json_out.h"
 #include "scanner/precise.h"
 #include "server.h"
 
@@ -11,7 +12,7 @@ namespace kelpin::lsp {
 
 namespace {
 
-constexpr int FunctionKind = 12;
+constexpr int FunctionKind = 12; // SymbolKind.Function
 constexpr std::size_t MaxWorkspaceSymbols = 1000;
 
 // A text to answer from: an open document's, or a file's read for the
@@ -99,6 +100,23 @@ std::vector<Hit> DefinitionsOf(Server* s, std::string_view name, const std::stri
     return hits;
 }
 
+void AppendPosition(std::string* out, Position p) {
+    out->append("{\"character\":");
+    AppendJsonNumber(out, static_cast<std::size_t>(p.character));
+    out->append(",\"line\":");
+    AppendJsonNumber(out, static_cast<std::size_t>(p.line));
+    out->push_back('}');
+}
+
+void AppendRange(Server* s, std::string* out, const Source& source, std::size_t a, std::size_t b) {
+    out->append("{\"end\":");
+    AppendPosition(out, PositionOf(*source.text, *source.lines, b, s->encoding));
+    out->append(",\"start\":");
+    AppendPosition(out, PositionOf(*source.text, *source.lines, a, s->encoding));
+    out->push_back('}');
+}
+
+// A file's functions, as many as a large file holds: written as text.
 void DocumentSymbols(Server* s, const Json& id, const Json& params) {
     Source source;
     if (!LoadUri(s, params, &source)) {
@@ -108,7 +126,9 @@ void DocumentSymbols(Server* s, const Json& id, const Json& params) {
     const std::string& text = *source.text;
     PreciseScan scan;
     ScanPrecise(text, &scan);
-    Json symbols = Json::array();
+    std::string uri;
+    AppendJsonUtf8(&uri, source.uri);
+    std::string out = "[";
     for (const PreciseFunction& f : scan.functions) {
         std::size_t nameEnd = f.nameOffset + f.nameLength;
         std::size_t first = f.headerParts > 0 ? scan.header[f.headerFirst].offset : f.nameOffset;
@@ -116,22 +136,29 @@ void DocumentSymbols(Server* s, const Json& id, const Json& params) {
         std::size_t last =
             f.end > 0 ? EndOfLine(source, static_cast<std::size_t>(f.end) - 1) : text.size();
         last = std::max(last, nameEnd);
-        std::string name(PreciseName(text, f));
+        if (out.size() > 1) out.push_back(',');
         if (s->clientHierarchicalSymbols) {
-            symbols.push_back({{"name", std::move(name)},
-                               {"detail", PreciseDeclaration(text, scan, f)},
-                               {"kind", FunctionKind},
-                               {"range", RangeOf(s, source, first, last)},
-                               {"selectionRange", RangeOf(s, source, f.nameOffset, nameEnd)},
-                               {"children", Json::array()}});
+            out.append("{\"children\":[],\"detail\":");
+            AppendJsonUtf8(&out, PreciseDeclaration(text, scan, f));
+            out.append(",\"kind\":12,\"name\":");
+            AppendJsonUtf8(&out, PreciseName(text, f));
+            out.append(",\"range\":");
+            AppendRange(s, &out, source, first, last);
+            out.append(",\"selectionRange\":");
+            AppendRange(s, &out, source, f.nameOffset, nameEnd);
+            out.push_back('}');
         } else {
-            symbols.push_back(
-                {{"name", std::move(name)},
-                 {"kind", FunctionKind},
-                 {"location", {{"uri", source.uri}, {"range", RangeOf(s, source, first, last)}}}});
+            out.append("{\"kind\":12,\"location\":{\"range\":");
+            AppendRange(s, &out, source, first, last);
+            out.append(",\"uri\":");
+            out.append(uri);
+            out.append("},\"name\":");
+            AppendJsonUtf8(&out, PreciseName(text, f));
+            out.push_back('}');
         }
     }
-    Reply(s, id, std::move(symbols));
+    out.push_back(']');
+    ReplyText(s, id, out);
 }
 
 void Definition(Server* s, const Json& id, const Json& params) {

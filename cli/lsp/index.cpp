@@ -5,8 +5,11 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <condition_variable>
 #include <cstring>
+#include <deque>
 #include <filesystem>
+#include <mutex>
 #include <thread>
 
 #include "scanner/precise.h"
@@ -27,6 +30,19 @@ bool IsSubsequence(std::string_view needle, std::string_view hay) {
 }
 
 } // namespace
+
+std::uint64_t CharacterMask(std::string_view text) {
+    std::uint64_t mask = 0;
+    for (char ch : text) {
+        auto c = static_cast<unsigned char>(Fold(ch));
+        unsigned bit = c >= 'a' && c <= 'z'   ? c - 'a'
+                       : c >= '0' && c <= '9' ? 26 + (c - '0')
+                       : c == '_'             ? 36
+                                              : 37 + (c & 15);
+        mask |= std::uint64_t{1} << bit;
+    }
+    return mask;
+}
 
 FileSymbols ScanSymbols(std::string path, std::string_view text, Encoding encoding) {
     FileSymbols file;
@@ -54,6 +70,7 @@ FileSymbols ScanSymbols(std::string path, std::string_view text, Encoding encodi
         s.line = line;
         s.column = static_cast<std::uint32_t>(
             Units(text.substr(lineStart, f.nameOffset - lineStart), encoding));
+        s.letters = CharacterMask(PreciseName(text, f));
         file.names.append(PreciseName(text, f));
         file.symbols.push_back(s);
     }
@@ -95,7 +112,7 @@ bool IsSourcePath(std::string_view path) {
            (path.back() == 'c' || path.back() == 'h');
 }
 
-void ListSourceFiles(const std::string& folder, std::vector<std::string>* paths,
+void ListSourceFiles(const std::string& folder, const std::function<void(std::string)>& take,
                      const std::atomic<bool>& stop) {
     namespace fs = std::filesystem;
     std::error_code error;
@@ -117,42 +134,62 @@ void ListSourceFiles(const std::string& folder, std::vector<std::string>* paths,
                 it.disable_recursion_pending();
             continue;
         }
-        if (IsSourcePath(name) && entry.is_regular_file(ignored))
-            paths->push_back(entry.path().string());
+        if (IsSourcePath(name) && entry.is_regular_file(ignored)) take(entry.path().string());
     }
 }
 
-std::vector<FileSymbols> IndexFiles(const std::vector<std::string>& paths, Encoding encoding,
-                                    int jobs, std::atomic<std::size_t>* done,
-                                    const std::atomic<bool>& stop) {
-    std::vector<FileSymbols> results(paths.size());
-    std::vector<char> read(paths.size(), 0);
-    std::atomic<std::size_t> next{0};
-    auto work = [&] {
+std::vector<FileSymbols> IndexFolders(const std::vector<std::string>& folders, Encoding encoding,
+                                      int jobs, std::atomic<std::size_t>* listed,
+                                      std::atomic<std::size_t>* done,
+                                      const std::atomic<bool>& stop) {
+    // The paths as they are listed; a deque keeps those taken where they are.
+    std::mutex mutex;
+    std::condition_variable more;
+    std::deque<std::string> paths;
+    std::size_t next = 0;
+    bool walked = false;
+    std::vector<std::vector<FileSymbols>> results(static_cast<std::size_t>(std::max(jobs, 1)));
+    auto work = [&](std::vector<FileSymbols>* out) {
         std::string text;
         for (;;) {
-            std::size_t i = next.fetch_add(1, std::memory_order_relaxed);
-            if (i >= paths.size() || stop.load(std::memory_order_relaxed)) return;
-            if (ReadWholeFile(paths[i], &text)) {
-                results[i] = ScanSymbols(paths[i], text, encoding);
-                read[i] = 1;
+            const std::string* path;
+            {
+                std::unique_lock<std::mutex> lock(mutex);
+                more.wait(lock, [&] { return next < paths.size() || walked; });
+                if (next >= paths.size() || stop.load(std::memory_order_relaxed)) return;
+                path = &paths[next++];
             }
+            if (ReadWholeFile(*path, &text)) out->push_back(ScanSymbols(*path, text, encoding));
             done->fetch_add(1, std::memory_order_relaxed);
             // A large file's buffer is not kept for the next small one.
             if (text.capacity() > (std::size_t{4} << 20)) std::string().swap(text);
         }
     };
-    std::vector<std::thread> helpers;
-    for (int k = 1; k < jobs; ++k)
-        helpers.emplace_back(work);
-    work();
-    for (std::thread& t : helpers)
+    std::vector<std::thread> workers;
+    for (std::size_t k = 0; k < results.size(); ++k)
+        workers.emplace_back(work, &results[k]);
+    for (const std::string& folder : folders)
+        ListSourceFiles(
+            folder,
+            [&](std::string path) {
+                std::lock_guard<std::mutex> lock(mutex);
+                paths.push_back(std::move(path));
+                listed->fetch_add(1, std::memory_order_relaxed);
+                more.notify_one();
+            },
+            stop);
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        walked = true;
+    }
+    more.notify_all();
+    for (std::thread& t : workers)
         t.join();
-    std::vector<FileSymbols> kept;
-    kept.reserve(results.size());
-    for (std::size_t i = 0; i < results.size(); ++i)
-        if (read[i]) kept.push_back(std::move(results[i]));
-    return kept;
+    std::vector<FileSymbols> files = std::move(results[0]);
+    for (std::size_t k = 1; k < results.size(); ++k)
+        for (FileSymbols& file : results[k])
+            files.push_back(std::move(file));
+    return files;
 }
 
 void PutFile(WorkspaceIndex* index, FileSymbols file) {
@@ -197,14 +234,15 @@ std::vector<Hit> QueryWorkspace(const WorkspaceIndex& index, std::string_view qu
         Hit hit;
     };
     std::vector<Match> matches;
+    const std::uint64_t wanted = CharacterMask(q);
     for (std::size_t fi = 0; fi < index.files.size(); ++fi) {
         const FileSymbols& file = index.files[fi];
         std::string_view folded = file.folded;
         for (std::size_t si = 0; si < file.symbols.size(); ++si) {
             const Symbol& s = file.symbols[si];
+            if ((s.letters & wanted) != wanted || s.nameLength < q.size()) continue;
             std::string_view name = folded.substr(s.nameOffset, s.nameLength);
             std::uint32_t kind;
-            if (name.size() < q.size()) continue;
             std::size_t at = q.empty() ? 0 : name.find(q);
             if (at == 0)
                 kind = name.size() == q.size() ? 0 : 1;

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -19,9 +20,14 @@ namespace kelpin::lsp {
 struct Symbol {
     std::uint32_t nameOffset; // into FileSymbols::names and ::folded
     std::uint32_t nameLength;
-    std::uint32_t line;   // 0-based line of the name
-    std::uint32_t column; // of the name, in the session's encoding
+    std::uint32_t line;    // 0-based line of the name
+    std::uint32_t column;  // of the name, in the session's encoding
+    std::uint64_t letters; // CharacterMask of the name
 };
+
+// One bit for each character a name holds, case aside: a query's characters
+// must all be among a name's for it to match at all.
+std::uint64_t CharacterMask(std::string_view text);
 
 struct FileSymbols {
     std::string path;
@@ -42,17 +48,19 @@ bool ReadWholeFile(const std::string& path, std::string* text);
 // Whether a path names a C source or header (".c" or ".h").
 bool IsSourcePath(std::string_view path);
 
-// Appends the C sources and headers under folder: hidden folders passed
-// over, symbolic links to folders not followed, unreadable folders skipped.
-// Stops early when *stop turns true.
-void ListSourceFiles(const std::string& folder, std::vector<std::string>* paths,
+// Hands each C source and header under folder to take: hidden folders
+// passed over, symbolic links to folders not followed, unreadable folders
+// skipped. Stops early when stop turns true.
+void ListSourceFiles(const std::string& folder, const std::function<void(std::string)>& take,
                      const std::atomic<bool>& stop);
 
-// Scans every path on jobs threads (the calling one among them), counting
-// each file done in *done. Files that cannot be read give no entry.
-std::vector<FileSymbols> IndexFiles(const std::vector<std::string>& paths, Encoding encoding,
-                                    int jobs, std::atomic<std::size_t>* done,
-                                    const std::atomic<bool>& stop);
+// Lists the files under folders and scans each on jobs threads as soon as
+// it is listed, counting the files listed in *listed and those scanned in
+// *done. Files that cannot be read give no entry.
+std::vector<FileSymbols> IndexFolders(const std::vector<std::string>& folders, Encoding encoding,
+                                      int jobs, std::atomic<std::size_t>* listed,
+                                      std::atomic<std::size_t>* done,
+                                      const std::atomic<bool>& stop);
 
 struct WorkspaceIndex {
     std::vector<FileSymbols> files;

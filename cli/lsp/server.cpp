@@ -57,16 +57,12 @@ std::string FolderOfUri(std::string_view uri) {
 
 // ---- Indexing -------------------------------------------------------------------
 
-IndexResult IndexFolders(const std::vector<std::string>& folders, int jobs, Encoding encoding,
-                         std::atomic<std::size_t>* total, std::atomic<std::size_t>* done,
-                         const std::atomic<bool>& stop) {
+IndexResult IndexWorkspace(const std::vector<std::string>& folders, int jobs, Encoding encoding,
+                           std::atomic<std::size_t>* total, std::atomic<std::size_t>* done,
+                           const std::atomic<bool>& stop) {
     auto start = std::chrono::steady_clock::now();
-    std::vector<std::string> paths;
-    for (const std::string& folder : folders)
-        ListSourceFiles(folder, &paths, stop);
-    total->store(paths.size());
     IndexResult result;
-    result.files = IndexFiles(paths, encoding, jobs, done, stop);
+    result.files = IndexFolders(folders, encoding, jobs, total, done, stop);
     for (const FileSymbols& file : result.files)
         result.functions += file.symbols.size();
     result.seconds =
@@ -135,8 +131,8 @@ void StartIndexing(Server* s, std::vector<std::string> folders) {
                    ? s->options.jobs
                    : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
     if (!s->options.background) {
-        TakeIndex(s, IndexFolders(folders, jobs, s->encoding, &s->filesTotal, &s->filesDone,
-                                  s->stopIndexing));
+        TakeIndex(s, IndexWorkspace(folders, jobs, s->encoding, &s->filesTotal, &s->filesDone,
+                                    s->stopIndexing));
         return;
     }
     if (s->clientProgress) {
@@ -147,7 +143,7 @@ void StartIndexing(Server* s, std::vector<std::string> folders) {
     Encoding encoding = s->encoding;
     s->indexer = std::thread([s, folders = std::move(folders), jobs, encoding] {
         IndexResult result =
-            IndexFolders(folders, jobs, encoding, &s->filesTotal, &s->filesDone, s->stopIndexing);
+            IndexWorkspace(folders, jobs, encoding, &s->filesTotal, &s->filesDone, s->stopIndexing);
         std::lock_guard<std::mutex> lock(s->mutex);
         s->events.push_back({Event::IndexDone, {}, std::move(result)});
         s->wake.notify_one();
@@ -443,6 +439,14 @@ std::unique_ptr<Server> MakeServer(ServerOptions options,
 
 void Reply(Server* s, const Json& id, Json result) {
     SendJson(s, {{"jsonrpc", "2.0"}, {"id", id}, {"result", std::move(result)}});
+}
+
+void ReplyText(Server* s, const Json& id, std::string_view result) {
+    std::string body = "{\"id\":" + id.dump(-1, ' ', false, Json::error_handler_t::replace) +
+                       ",\"jsonrpc\":\"2.0\",\"result\":";
+    body.append(result);
+    body.push_back('}');
+    s->send(body);
 }
 
 void ReplyError(Server* s, const Json& id, int code, const std::string& message) {

@@ -130,6 +130,8 @@ int RunServer(int in, int out, ServerOptions options);
 
 // Replies to a request.
 void Reply(Server* server, const Json& id, Json result);
+// The same with the result already written as JSON text.
+void ReplyText(Server* server, const Json& id, std::string_view result);
 void ReplyError(Server* server, const Json& id, int code, const std::string& message);
 void Notify(Server* server, const std::string& method, Json params);
 
