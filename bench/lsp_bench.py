@@ -22,7 +22,7 @@ class Client:
     def __init__(self, command):
         self.timing = tempfile.NamedTemporaryFile(prefix="kelpin-lsp-bench-", delete=False)
         self.process = subprocess.Popen(
-            ["/usr/bin/time", "-f", "%M", "-o", self.timing.name] + command,
+            ["/usr/bin/time", "-f", "%U %S %M", "-o", self.timing.name] + command,
             stdin=subprocess.PIPE, stdout=subprocess.PIPE)
         self.next_id = 0
         self.log = []
@@ -68,9 +68,9 @@ class Client:
         self.notify("exit", None)
         status = self.process.wait()
         with open(self.timing.name) as f:
-            peak_kb = int(f.read().split()[-1])
+            user, system, peak_kb = f.read().split("\n")[-2].split()
         os.unlink(self.timing.name)
-        return status, peak_kb / 1024
+        return status, int(peak_kb) / 1024, float(user) + float(system)
 
 
 def median(values):
@@ -120,7 +120,7 @@ def main():
                                 "text": "/* an edit */\n"}]})
         after, seconds = client.request("textDocument/documentSymbol", {"textDocument": {"uri": uri}})
         edited.append(seconds)
-    status, peak = client.close()
+    status, peak, cpu = client.close()
     print(json.dumps({
         "index_seconds": round(indexed, 3),
         "first_answer": len(first),
@@ -132,6 +132,7 @@ def main():
         "edit_document_symbol_ms": round(median(edited) * 1000, 2),
         "after_edit_symbols": len(after),
         "peak_mb": round(peak, 1),
+        "cpu_seconds": round(cpu, 2),
         "exit_status": status,
     }))
 
