@@ -40,7 +40,7 @@ expect() { # expected, words...
     fi
 }
 
-expect "comment function functions prototypes tags version" ""
+expect "comment function functions lsp prototypes tags version" ""
 expect "function functions" fu
 expect "--version" --v
 expect "bump set show" version ""

@@ -27,9 +27,9 @@ void Require(bool condition, const char* what) {
     std::abort();
 }
 
-const char Document[] = "/* größe */\n"
-                        "static int helper(int x)\n{\n    return x * 2;\n}\n\n"
-                        "int main(void)\n{\n    return helper(\"😀\"[0]);\n}\n";
+const char OpenedText[] = "/* größe */\n"
+                          "static int helper(int x)\n{\n    return x * 2;\n}\n\n"
+                          "int main(void)\n{\n    return helper(\"😀\"[0]);\n}\n";
 
 } // namespace
 
@@ -65,7 +65,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
              {"method", "textDocument/didOpen"},
              {"params",
               {{"textDocument",
-                {{"uri", "file:///fuzz.c"}, {"languageId", "c"}, {"version", 1}, {"text", Document}}}}}},
+                {{"uri", "file:///fuzz.c"},
+                 {"languageId", "c"},
+                 {"version", 1},
+                 {"text", OpenedText}}}}}},
         };
         for (const Json& m : messages)
             feed(FrameMessage(m.dump()));
