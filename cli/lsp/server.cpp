@@ -72,6 +72,10 @@ IndexResult IndexWorkspace(const std::vector<std::string>& folders, int jobs, En
 
 void StartIndexing(Server* s, std::vector<std::string> folders);
 
+std::string Count(std::size_t n, const char* one, const char* many) {
+    return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
 void AnswerParked(Server* s) {
     std::vector<ParkedQuery> parked;
     parked.swap(s->parked);
@@ -97,8 +101,8 @@ void TakeIndex(Server* s, IndexResult result) {
                {{"token", s->progressToken},
                 {"value",
                  {{"kind", "end"},
-                  {"message", std::to_string(result.functions) + " functions in " +
-                                  std::to_string(files) + " files"}}}});
+                  {"message", Count(result.functions, "function", "functions") + " in " +
+                                  Count(files, "file", "files")}}}});
     s->progressBegun = false;
     s->progressToken.clear();
     s->progressRequest.clear();
@@ -118,6 +122,8 @@ void TakeIndex(Server* s, IndexResult result) {
 }
 
 void StartIndexing(Server* s, std::vector<std::string> folders) {
+    // The whole file system is no workspace: /proc alone never ends.
+    std::erase(folders, std::string("/"));
     if (!s->options.useDisk || folders.empty() || s->shuttingDown) return;
     if (s->indexing) {
         s->waitingFolders.insert(s->waitingFolders.end(), folders.begin(), folders.end());

@@ -472,12 +472,19 @@ TEST(LspServer, WorkspaceSymbolsDefinitionsAndReferences) {
 }
 
 // A workspace/symbol asked while the index is being built waits for it, and
-// a cancellation answers it at once.
+// a cancellation answers it at once. The client that can show progress
+// is asked for a token and sees the indexing begin and end.
 TEST(LspServer, QueriesWaitForTheIndexAndCanBeCancelled) {
     TempDir dir;
     WriteFile(dir / "a.c", "int alpha(void) { return 0; }\n");
     Session session({true, true, 1});
-    session.Start({{"rootUri", lsp::UriOfPath(dir.path())}});
+    session.Start({{"rootUri", lsp::UriOfPath(dir.path())},
+                   {"capabilities", {{"window", {{"workDoneProgress", true}}}}}});
+    ASSERT_EQ(session.sent.back()["method"], "window/workDoneProgress/create");
+    Json token = session.sent.back()["params"]["token"];
+    session.Send({{"jsonrpc", "2.0"}, {"id", session.sent.back()["id"]}, {"result", nullptr}});
+    EXPECT_EQ(session.sent.back()["method"], "$/progress");
+    EXPECT_EQ(session.sent.back()["params"]["value"]["kind"], "begin");
     std::size_t from = session.sent.size();
     session.Send(Request(1, "workspace/symbol", {{"query", "alpha"}}));
     session.Send(Request(2, "workspace/symbol", {{"query", "alpha"}}));
@@ -488,15 +495,19 @@ TEST(LspServer, QueriesWaitForTheIndexAndCanBeCancelled) {
     EXPECT_EQ(session.sent[from]["error"]["code"], -32800);
     while (session.server->indexing)
         lsp::PollServer(session.server.get(), 100);
-    Json answered;
-    for (const Json& m : session.sent)
+    Json answered, ended;
+    int answers = 0;
+    for (const Json& m : session.sent) {
         if (m.contains("id") && m["id"] == 2) answered = m;
+        if (m.contains("id") && m["id"] == 1) ++answers;
+        if (m.value("method", "") == "$/progress" && m["params"]["token"] == token &&
+            m["params"]["value"]["kind"] == "end")
+            ended = m;
+    }
     ASSERT_EQ(answered["result"].size(), 1u) << answered;
     EXPECT_EQ(answered["result"][0]["name"], "alpha");
-    for (const Json& m : session.sent)
-        if (m.contains("id") && m["id"] == 1) {
-            EXPECT_TRUE(m.contains("error"));
-        }
+    EXPECT_EQ(answers, 1); // the cancelled one only once
+    EXPECT_EQ(ended["params"]["value"]["message"], "1 function in 1 file") << ended;
 }
 
 } // namespace
