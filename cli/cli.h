@@ -29,6 +29,7 @@ void AddCommentCommand(CLI::App& app, int* status);
 void AddVersionCommand(CLI::App& app, int* status);
 void AddTagsCommand(CLI::App& app, int* status);
 void AddSymbolsCommand(CLI::App& app, int* status);
+void AddLspCommand(CLI::App& app, int* status);
 
 // kelpin functions PATH... (listing.cpp).
 struct ListingOptions {

@@ -268,16 +268,17 @@ int Run(const Request& request) {
     std::string values[4];
     for (int i = 0; i < 4; ++i)
         values[i] = found.fields.texts[i];
-    if (form) {
-        // Without a terminal nobody can fill the form in: writing the block
-        // as it stands would put an empty one in the file.
-        if (!::isatty(STDIN_FILENO)) {
-            PrintError("no field given, and no terminal to edit the form in: nothing written "
-                       "(give the fields as options, see kelpin comment " +
-                       std::string(request.module ? "module" : "function") + " --help)");
-            return ExitUsage;
-        }
+    if (form && ::isatty(STDIN_FILENO)) {
         if (!EditInForm(request, found, values, &status)) return status;
+    } else if (form && !request.toStdout) {
+        // Nobody at a terminal to fill the form in: writing the block as it
+        // stands would put an empty one into FILE. To standard output it is
+        // the block refreshed (its name and Modified line), and FILE keeps
+        // what it holds.
+        PrintError("no field given, and no terminal to edit the form in: nothing written (give "
+                   "the fields as options, see kelpin comment " +
+                   std::string(request.module ? "module" : "function") + " --help)");
+        return ExitUsage;
     } else {
         for (int i = 0; i < 4; ++i)
             if (request.given[i]->count() > 0) values[i] = ToControlText(request.values[i]);
@@ -330,9 +331,10 @@ void AddCommentCommand(CLI::App& app, int* status) {
     const std::string footer =
         "Each field option replaces that field; the others keep what the block holds.\n"
         "With no field option, $VISUAL or $EDITOR opens a form with the four fields when\n"
-        "standard input is a terminal; without one, nothing is written (exit 2). Dates\n"
-        "follow SOURCE_DATE_EPOCH when it is set. A file that starts with a byte-order\n"
-        "mark keeps it first; a file with a NUL byte is not edited.\n";
+        "standard input is a terminal; without one, nothing is written to FILE (exit 2),\n"
+        "and --stdout prints the block refreshed, its fields kept. Dates follow\n"
+        "SOURCE_DATE_EPOCH when it is set. A file that starts with a byte-order mark\n"
+        "keeps it first; a file with a NUL byte is not edited.\n";
 
     auto function = std::make_shared<Request>();
     CLI::App* fn = comment->add_subcommand(

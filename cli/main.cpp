@@ -77,6 +77,7 @@ int main(int argc, char** argv) {
                "  kelpin comment function src/parser.c --name parse_line --synopsis \"Parses one "
                "line.\"\n"
                "  kelpin version bump src/version\n"
+               "  kelpin lsp                     (started by an editor)\n"
                "Run kelpin COMMAND --help for a command's options. Exit status: 0 success,\n"
                "1 nothing to act on, 2 usage error, 3 input/output or format error.");
     app.fallthrough(false);
@@ -88,6 +89,7 @@ int main(int argc, char** argv) {
     kelpin::cli::AddVersionCommand(app, &status);
     kelpin::cli::AddTagsCommand(app, &status);
     kelpin::cli::AddSymbolsCommand(app, &status);
+    kelpin::cli::AddLspCommand(app, &status);
 
     if (!CheckCommandNames(app, argc, argv)) return kelpin::cli::ExitUsage;
     try {

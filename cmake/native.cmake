@@ -21,6 +21,15 @@ target_link_libraries(kelpin_headless PUBLIC kelpin_hostmodel kelpin_seam kelpin
 add_library(kelpin_test_support INTERFACE)
 target_include_directories(kelpin_test_support INTERFACE ${CMAKE_SOURCE_DIR}/tests)
 
+# The language server's core: framing, documents, the index and the
+# handlers, apart from the command line so that the fuzzer links it alone.
+find_package(nlohmann_json REQUIRED)
+file(GLOB KELPIN_LSP_SOURCES CONFIGURE_DEPENDS cli/lsp/*.cpp)
+add_library(kelpin_lsp STATIC ${KELPIN_LSP_SOURCES})
+target_link_libraries(kelpin_lsp PUBLIC kelpin_comments kelpin_navigation kelpin_scanner
+  nlohmann_json::nlohmann_json)
+target_include_directories(kelpin_lsp INTERFACE cli)
+
 if(KELPIN_FUZZ)
   set(KELPIN_FUZZ_SECONDS 10 CACHE STRING "How long each fuzz target runs in the test")
   # Each target links only what it tests (and the headless host when it
@@ -29,6 +38,7 @@ if(KELPIN_FUZZ)
   set(KELPIN_FUZZ_LINKS_precise_fuzz kelpin_scanner)
   set(KELPIN_FUZZ_LINKS_version_fuzz kelpin_version)
   set(KELPIN_FUZZ_LINKS_comments_fuzz kelpin_comments kelpin_headless)
+  set(KELPIN_FUZZ_LINKS_lsp_fuzz kelpin_lsp kelpin_headless)
   file(GLOB KELPIN_FUZZ_SOURCES CONFIGURE_DEPENDS tests/fuzz/*.cpp)
   foreach(source ${KELPIN_FUZZ_SOURCES})
     get_filename_component(name ${source} NAME_WE)
@@ -50,7 +60,6 @@ if(KELPIN_FUZZ)
 endif()
 
 find_package(CLI11 CONFIG REQUIRED)
-find_package(nlohmann_json REQUIRED)
 
 # The CLI: a front door like the DLL, on the subsystems' own functions (the
 # frame only for the add-in's version, which --version shows).
@@ -58,7 +67,7 @@ file(GLOB KELPIN_CLI_SOURCES CONFIGURE_DEPENDS cli/*.cpp)
 list(FILTER KELPIN_CLI_SOURCES EXCLUDE REGEX "/main\\.cpp$")
 add_library(kelpin_cli_lib STATIC ${KELPIN_CLI_SOURCES})
 target_link_libraries(kelpin_cli_lib PUBLIC kelpin_addin kelpin_navigation kelpin_comments kelpin_version
-  kelpin_scanner CLI11::CLI11 nlohmann_json::nlohmann_json)
+  kelpin_scanner kelpin_lsp CLI11::CLI11 nlohmann_json::nlohmann_json)
 target_include_directories(kelpin_cli_lib PUBLIC cli)
 add_executable(kelpin cli/main.cpp)
 target_link_libraries(kelpin PRIVATE kelpin_cli_lib kelpin_headless)
@@ -116,6 +125,14 @@ if(KELPIN_UNIT_TESTS)
   include(GoogleTest)
   gtest_discover_tests(kelpin_tests DISCOVERY_TIMEOUT 60)
 endif()
+
+# kelpin lsp under real editors' clients: Neovim's, driven headless by a Lua
+# script, and Emacs' eglot in batch mode (scripts/setup installs both).
+foreach(editor neovim eglot)
+  add_test(NAME lsp.${editor}
+    COMMAND sh ${CMAKE_SOURCE_DIR}/tests/editors/editor-test.sh ${editor} $<TARGET_FILE:kelpin>)
+  set_tests_properties(lsp.${editor} PROPERTIES LABELS "lsp;editors" TIMEOUT 150)
+endforeach()
 
 if(KELPIN_BENCH)
   find_package(benchmark REQUIRED)

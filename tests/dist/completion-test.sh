@@ -40,14 +40,14 @@ expect() { # expected, words...
     fi
 }
 
-expect "comment function functions prototypes symbols tags version" ""
+expect "comment function functions lsp prototypes symbols tags version" ""
 expect "function functions" fu
 expect "--version" --v
 expect "bump set show" version ""
 expect "set show" version s
 expect "function module" comment ""
 expect "stock.c store.txt" comment module st
-expect "--abstract --author" comment module stock.c --a
+expect "--abstract --add-in --author" comment module stock.c --a
 expect "--show --stdout --synopsis" comment function stock.c --line 3 --synopsis "a text" --s
 expect "" comment function stock.c --output ""
 expect "" function stock.c --line ""
@@ -59,7 +59,7 @@ expect "" version set version ""
 expect "--build" version set version 1.2.3.4 --b
 expect "" comment module stock.c --name ""
 expect "--jobs --json --jsonl" functions stock.c --j
-expect "--address --append --exclude --ext --fields --format --help --jobs --kinds --output --pattern-length-limit --sort --tag-relative --update" tags --
+expect "--add-in --address --append --exclude --ext --fields --format --help --jobs --kinds --output --pattern-length-limit --sort --tag-relative --update" tags --
 expect "stock.c store.txt" tags -o st
 expect "stock.c store.txt" tags -L st
 expect "foldcase" tags --sort f

@@ -256,19 +256,23 @@ TEST_F(CommentCli, UsageErrors) {
 }
 
 // With no field to write and nobody at a terminal to fill the form in,
-// nothing is written: not the file, not a block to standard output.
+// nothing is written into the file.
 TEST_F(CommentCli, WithoutFieldsOrTerminalNothingIsWritten) {
     ASSERT_EQ(Run({"function", file, "--line", "4", "--output", "kept"}).status, 0);
     std::string text = ReadFile(file);
-    for (const auto& args :
-         std::vector<std::vector<std::string>>{{"function", file, "--line", "14"},
-                                               {"function", file, "--name", "alpha", "--stdout"},
-                                               {"module", file}}) {
+    for (const auto& args : std::vector<std::vector<std::string>>{
+             {"function", file, "--line", "14"}, {"module", file}}) {
         CliResult r = Run(args, Epoch2);
         EXPECT_EQ(r.status, 2) << ::testing::PrintToString(args);
         EXPECT_EQ(r.out, "");
         EXPECT_THAT(r.err, HasSubstr("no terminal to edit the form in: nothing written"));
     }
+    EXPECT_EQ(ReadFile(file), text);
+    // To standard output: the block refreshed, its fields kept.
+    CliResult r = Run({"function", file, "--name", "alpha", "--stdout"}, Epoch2);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_THAT(r.out, HasSubstr(" Modified : Tue Feb 14 09:01:02 2006\n"));
+    EXPECT_THAT(r.out, HasSubstr(" Output   : kept\n"));
     EXPECT_EQ(ReadFile(file), text);
 }
 

@@ -1,0 +1,47 @@
+// kelpin lsp: the language server, on standard input and output.
+#include <unistd.h>
+
+#include <memory>
+
+#include "cli.h"
+#include "lsp/server.h"
+
+namespace kelpin::cli {
+
+void AddLspCommand(CLI::App& app, int* status) {
+    auto options = std::make_shared<lsp::ServerOptions>();
+    CLI::App* command = app.add_subcommand(
+        "lsp", "Serve function symbols, navigation, comment blocks and prototype headers to any "
+               "editor (a language server on standard input and output)");
+    command
+        ->add_option("-j,--jobs", options->jobs,
+                     "threads that index the workspace (default: one for each processor)")
+        ->option_text("N")
+        ->check(CLI::NonNegativeNumber);
+    // Editors' clients often pass it; standard input and output are the
+    // only transport.
+    command->add_flag("--stdio", options->stdio,
+                      "talk on standard input and output (the default and only way)");
+    command->footer(
+        "The editor starts it and talks JSON-RPC (Content-Length framing) on its standard\n"
+        "input and output. At start it indexes every .c and .h file of the workspace\n"
+        "folders in the background. It offers document and workspace symbols (functions),\n"
+        "definition, references, highlights, hover with the function's comment block, and\n"
+        "code actions: Add/Update function comment, Add/Update module comment, Write\n"
+        "prototypes header. Exit status: 0 after shutdown and exit, 1 otherwise.\n"
+        "\n"
+        "Neovim 0.8+:  vim.lsp.start({ name = 'kelpin', cmd = { 'kelpin', 'lsp' },\n"
+        "                             root_dir = vim.fn.getcwd() })\n"
+        "Helix (languages.toml):  [language-server.kelpin]\n"
+        "                         command = \"kelpin\"\n"
+        "                         args = [\"lsp\"]\n"
+        "Emacs:   (add-to-list 'eglot-server-programs '(c-mode \"kelpin\" \"lsp\"))");
+    command->callback([options, status] {
+        if (::isatty(STDIN_FILENO))
+            PrintError("lsp: waiting for an editor's messages on standard input (see kelpin lsp "
+                       "--help); Ctrl-D ends");
+        *status = lsp::RunServer(STDIN_FILENO, STDOUT_FILENO, *options);
+    });
+}
+
+} // namespace kelpin::cli
