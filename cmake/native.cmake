@@ -29,6 +29,11 @@ add_library(kelpin_lsp STATIC ${KELPIN_LSP_SOURCES})
 target_link_libraries(kelpin_lsp PUBLIC kelpin_comments kelpin_navigation kelpin_scanner
   nlohmann_json::nlohmann_json)
 target_include_directories(kelpin_lsp INTERFACE cli)
+# The JSON library's header costs more to compile than most of the files
+# that include it: once for the library, not once a file.
+target_precompile_headers(kelpin_lsp PRIVATE <nlohmann/json.hpp>)
+set_source_files_properties(cli/lsp/blocks.cpp cli/lsp/framing.cpp cli/lsp/index.cpp
+  cli/lsp/text.cpp PROPERTIES SKIP_PRECOMPILE_HEADERS ON)
 
 if(KELPIN_FUZZ)
   set(KELPIN_FUZZ_SECONDS 10 CACHE STRING "How long each fuzz target runs in the test")
@@ -69,8 +74,12 @@ add_library(kelpin_cli_lib STATIC ${KELPIN_CLI_SOURCES})
 target_link_libraries(kelpin_cli_lib PUBLIC kelpin_addin kelpin_navigation kelpin_comments kelpin_version
   kelpin_scanner kelpin_lsp CLI11::CLI11 nlohmann_json::nlohmann_json)
 target_include_directories(kelpin_cli_lib PUBLIC cli)
+# Every command's file includes CLI11, whose header alone takes longer to
+# compile than the command: it is compiled once.
+target_precompile_headers(kelpin_cli_lib PRIVATE <CLI/CLI.hpp>)
 add_executable(kelpin cli/main.cpp)
 target_link_libraries(kelpin PRIVATE kelpin_cli_lib kelpin_headless)
+target_precompile_headers(kelpin REUSE_FROM kelpin_cli_lib)
 if(NOT KELPIN_SANITIZE)
   # A binary that runs wherever it is copied, and starts sooner: no shared
   # C++ runtime to find and relocate at every run of a Makefile rule.
@@ -106,6 +115,7 @@ if(KELPIN_UNIT_TESTS)
   find_package(GTest REQUIRED)
   file(GLOB KELPIN_TEST_SOURCES CONFIGURE_DEPENDS tests/unit/*.cpp)
   add_executable(kelpin_tests ${KELPIN_TEST_SOURCES})
+  target_precompile_headers(kelpin_tests PRIVATE <gmock/gmock.h> <nlohmann/json.hpp>)
   target_link_libraries(kelpin_tests PRIVATE kelpin_addin kelpin_cli_lib kelpin_headless
     kelpin_test_support GTest::gtest GTest::gtest_main GTest::gmock)
   target_compile_definitions(kelpin_tests PRIVATE
