@@ -132,14 +132,6 @@ std::string ModulePath(const Request& request) {
     return path.substr(0, 259);
 }
 
-// The caret's line when the editor puts it at the start of line N: past the
-// end of the text it stands at the end, on the last line.
-std::int32_t CaretLineOf(const std::string& text, int line) {
-    std::int32_t at = LineIndexOf(text, line - 1);
-    if (at < 0) at = static_cast<std::int32_t>(text.size());
-    return LineOfPosition(text, at) + 1;
-}
-
 // The block of the function the request names, or of the module, and its
 // fields; false (with the message and *status) when there is no such
 // function.
@@ -204,27 +196,6 @@ void PrintShown(const Request& request, const Found& found) {
         }
     }
     WriteStandardOutput(out);
-}
-
-// The dates of the new block: SOURCE_DATE_EPOCH, as local time, when it is
-// set and valid, else the clock.
-std::string BlockDateNow() {
-    const char* epoch = std::getenv("SOURCE_DATE_EPOCH");
-    if (epoch != nullptr && *epoch != '\0') {
-        char* end = nullptr;
-        long long seconds = std::strtoll(epoch, &end, 10);
-        std::time_t t = static_cast<std::time_t>(seconds);
-        std::tm now{};
-        if (*end == '\0' && ::localtime_r(&t, &now)) return FormatBlockDate(now);
-    }
-    return FormatBlockDate();
-}
-
-// A field as the dialog's OK reads it back from its box: 4094 characters at
-// most.
-std::string AsRead(std::string text) {
-    if (text.size() > FieldBufferSize - 1) text.resize(FieldBufferSize - 1);
-    return text;
 }
 
 int Run(const Request& request) {

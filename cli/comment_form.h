@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "block_text.h"
+
 namespace kelpin::cli {
 
 struct FormField {
@@ -39,11 +41,5 @@ ParsedForm ParseCommentForm(const std::string& form, const std::vector<std::stri
 ParsedForm EditCommentForm(const std::vector<std::string>& comments,
                            const std::vector<FormField>& fields,
                            const std::vector<std::string>& names);
-
-// "\n" as an edit control holds it: every line feed not already after a
-// carriage return becomes "\r\n".
-std::string ToControlText(const std::string& text);
-// And back: "\r\n" becomes "\n".
-std::string FromControlText(const std::string& text);
 
 } // namespace kelpin::cli

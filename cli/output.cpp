@@ -111,11 +111,4 @@ bool CheckEditableText(const std::string& path, std::string_view text) {
     return false;
 }
 
-bool EndsLinesWithCrlf(std::string_view text) {
-    std::size_t crlf = 0, bare = 0;
-    for (std::size_t i = text.find('\n'); i != std::string_view::npos; i = text.find('\n', i + 1))
-        ++(i > 0 && text[i - 1] == '\r' ? crlf : bare);
-    return crlf > bare;
-}
-
 } // namespace kelpin::cli

@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "block_text.h"
+
 namespace kelpin::cli {
 
 // Writes bytes to standard output. A failure is kept and reported once, at
@@ -53,9 +55,5 @@ inline constexpr std::string_view ByteOrderMark = "\xEF\xBB\xBF";
 inline std::size_t ByteOrderMarkLength(std::string_view text) {
     return text.substr(0, ByteOrderMark.size()) == ByteOrderMark ? ByteOrderMark.size() : 0;
 }
-
-// Whether most of a text's line feeds come after a carriage return: the line
-// ending the CLI writes into it or beside it.
-bool EndsLinesWithCrlf(std::string_view text);
 
 } // namespace kelpin::cli

@@ -1,5 +1,7 @@
 #include "blocks.h"
 
+#include "block_text.h"
+
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
@@ -13,35 +15,12 @@
 
 namespace kelpin::lsp {
 
+using cli::AsRead;
+using cli::CaretLineOf;
+using cli::EndsLinesWithCrlf;
+using cli::ToControlText;
+
 namespace {
-
-// "\n" as an edit control holds it: every line feed not already after a
-// carriage return becomes "\r\n" (as "kelpin comment" turns a block for a
-// file whose lines end so).
-std::string ToControlText(const std::string& text) {
-    std::string out;
-    out.reserve(text.size() + text.size() / 16);
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '\n' && (i == 0 || text[i - 1] != '\r')) out += '\r';
-        out += text[i];
-    }
-    return out;
-}
-
-// The caret's line when the editor puts it at the start of line N: past the
-// end of the text it stands at the end, on the last line.
-std::int32_t CaretLineOf(const std::string& text, int line) {
-    std::int32_t at = LineIndexOf(text, line - 1);
-    if (at < 0) at = static_cast<std::int32_t>(text.size());
-    return LineOfPosition(text, at) + 1;
-}
-
-// A field as the dialog's OK reads it back from its box: 4094 characters at
-// most.
-std::string AsRead(std::string text) {
-    if (text.size() > FieldBufferSize - 1) text.resize(FieldBufferSize - 1);
-    return text;
-}
 
 // The document path the Host IDE would give for a file: absolute, "\"
 // between its parts.
@@ -68,18 +47,6 @@ const char* const FunctionLabels[] = {"Synopsis", "Input", "Output", "Errors"};
 
 } // namespace
 
-std::string BlockDateNow() {
-    const char* epoch = std::getenv("SOURCE_DATE_EPOCH");
-    if (epoch != nullptr && *epoch != '\0') {
-        char* end = nullptr;
-        long long seconds = std::strtoll(epoch, &end, 10);
-        std::time_t t = static_cast<std::time_t>(seconds);
-        std::tm now{};
-        if (*end == '\0' && ::localtime_r(&t, &now)) return FormatBlockDate(now);
-    }
-    return FormatBlockDate();
-}
-
 CommentAction CommentActionAt(const std::string& text, const std::string& path, int line,
                               std::string_view now) {
     CommentAction action;
@@ -105,7 +72,7 @@ CommentAction CommentActionAt(const std::string& text, const std::string& path, 
         texts[i] = AsRead(fields.texts[i]);
     std::string block = BuildCommentBlock(kind, name, AsRead(fields.created), now,
                                           {texts[0], texts[1], texts[2], texts[3]});
-    if (MostlyCrlf(text)) block = ToControlText(block);
+    if (EndsLinesWithCrlf(text)) block = ToControlText(block);
     action.available = true;
     action.update = site.found;
     action.title = std::string(site.found ? "Update " : "Add ") +
@@ -119,7 +86,7 @@ std::string PrototypesHeader(std::string_view text, const std::string& path) {
     std::string guard = GuardName(DocumentPathOf(path).c_str());
     for (char& c : guard)
         if (!IsIdentifierByte(static_cast<unsigned char>(c))) c = '_';
-    const char* eol = MostlyCrlf(text) ? "\r\n" : "\n";
+    const char* eol = EndsLinesWithCrlf(text) ? "\r\n" : "\n";
     std::string header =
         "#ifndef __" + guard + "_H__" + eol + "#define __" + guard + "_H__" + eol + eol;
     PreciseScan scan;

@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "block_text.h"
+
 namespace kelpin::lsp {
 
 // Bytes [start, end) of a text replaced by text.
@@ -33,9 +35,8 @@ struct CommentAction {
 CommentAction CommentActionAt(const std::string& text, const std::string& path, int line,
                               std::string_view now);
 
-// The date a block written now carries: SOURCE_DATE_EPOCH when it is set,
-// else the clock.
-std::string BlockDateNow();
+// The date a block written now carries (block_text.h).
+using cli::BlockDateNow;
 
 // The header of prototypes for the source file at path: the include guard
 // named after its file name (every character that cannot stand in a C

@@ -146,13 +146,6 @@ std::string_view WordAt(std::string_view text, std::size_t offset, std::size_t* 
     return text.substr(a, b - a);
 }
 
-bool MostlyCrlf(std::string_view text) {
-    std::size_t crlf = 0, bare = 0;
-    for (std::size_t i = 0; i < text.size(); ++i)
-        if (text[i] == '\n') ++(i > 0 && text[i - 1] == '\r' ? crlf : bare);
-    return crlf > bare;
-}
-
 std::string PathOfUri(std::string_view uri) {
     constexpr std::string_view scheme = "file://";
     if (uri.size() < scheme.size()) return {};

@@ -58,9 +58,6 @@ std::string_view WordAt(std::string_view text, std::size_t offset, std::size_t* 
 
 bool IsIdentifierByte(unsigned char c);
 
-// Whether "\r\n" ends more lines of the text than a bare "\n".
-bool MostlyCrlf(std::string_view text);
-
 // file: URIs and paths. PathOfUri gives "" for a URI that is not a local
 // file; %XX escapes are decoded.
 std::string PathOfUri(std::string_view uri);
