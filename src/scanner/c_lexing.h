@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
 #include <string_view>
 
@@ -245,6 +246,22 @@ inline Directive SkipGroup(const Byte*& p, const Byte* end, bool* zero) {
         p = SkipLine(p, end);
     }
     return Directive::Other;
+}
+
+// The line feeds in [p, end). Counted in blocks of 255 into a byte, which
+// compilers turn into wide compares.
+inline std::int32_t CountLineFeeds(const Byte* p, const Byte* end) {
+    std::int32_t total = 0;
+    while (end - p >= 255) {
+        Byte block = 0;
+        for (int i = 0; i < 255; ++i)
+            block = static_cast<Byte>(block + (p[i] == '\n'));
+        total += block;
+        p += 255;
+    }
+    for (; p < end; ++p)
+        total += *p == '\n';
+    return total;
 }
 
 } // namespace kelpin::clex

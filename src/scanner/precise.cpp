@@ -278,21 +278,6 @@ struct Scan {
     std::int32_t countedLines = 0; // line feeds before counted
 };
 
-// The line feeds in [p, end).
-std::int32_t CountLineFeeds(const Byte* p, const Byte* end) {
-    std::int32_t total = 0;
-    while (end - p >= 255) {
-        Byte block = 0;
-        for (int i = 0; i < 255; ++i)
-            block = static_cast<Byte>(block + (p[i] == '\n'));
-        total += block;
-        p += 255;
-    }
-    for (; p < end; ++p)
-        total += *p == '\n';
-    return total;
-}
-
 // The 1-based line of the byte at.
 std::int32_t LineOf(Scan& sc, const Byte* at) {
     if (at >= sc.counted) {

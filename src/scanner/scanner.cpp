@@ -24,6 +24,8 @@
 #include <array>
 #include <cstring>
 
+#include "scanner/c_lexing.h"
+
 namespace kelpin {
 
 namespace {
@@ -103,22 +105,6 @@ inline Byte CharBefore(const Byte* p, const Byte* floor, Byte none) {
     return none;
 }
 
-// The line feeds in [p, end). Counted in blocks of 255 into a byte, which
-// compilers turn into wide compares.
-std::int32_t CountLineFeeds(const Byte* p, const Byte* end) {
-    std::int32_t total = 0;
-    while (end - p >= 255) {
-        Byte block = 0;
-        for (int i = 0; i < 255; ++i)
-            block = static_cast<Byte>(block + (p[i] == '\n'));
-        total += block;
-        p += 255;
-    }
-    for (; p < end; ++p)
-        total += *p == '\n';
-    return total;
-}
-
 struct Scan {
     const Byte* p;
     const Byte* end;
@@ -135,7 +121,7 @@ struct Scan {
 
 // The line feeds before the byte at.
 std::int32_t LineCountAt(Scan& s, const Byte* at) {
-    s.lineCount += CountLineFeeds(s.counted, at);
+    s.lineCount += clex::CountLineFeeds(s.counted, at);
     s.counted = at;
     return s.lineCount;
 }

@@ -243,20 +243,6 @@ struct Scan {
     std::int32_t anonymous = 0;
 };
 
-std::int32_t CountLineFeeds(const Byte* p, const Byte* end) {
-    std::int32_t total = 0;
-    while (end - p >= 255) {
-        Byte block = 0;
-        for (int i = 0; i < 255; ++i)
-            block = static_cast<Byte>(block + (p[i] == '\n'));
-        total += block;
-        p += 255;
-    }
-    for (; p < end; ++p)
-        total += *p == '\n';
-    return total;
-}
-
 std::int32_t LineAt(Scan& sc, std::size_t offset) {
     const Byte* at = sc.begin + offset;
     if (at >= sc.counted) {
