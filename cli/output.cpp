@@ -75,6 +75,13 @@ bool CheckOutputIsNoInput(const std::string& output, const std::vector<std::stri
 }
 
 bool CheckReplaceableTagsFile(const std::string& path) {
+    if (IsReplaceableTagsFile(path)) return true;
+    PrintError(path + ": does not look like a tags file; not replaced (remove it first, or "
+                      "choose another -o)");
+    return false;
+}
+
+bool IsReplaceableTagsFile(const std::string& path) {
     struct stat st;
     if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size == 0) return true;
     // Its first line is enough: every line of a tags file has the same form.
@@ -89,10 +96,7 @@ bool CheckReplaceableTagsFile(const std::string& path) {
     bool tags = first.starts_with("!_TAG_") || first.starts_with("\f") ||
                 (first.find('\0') == std::string_view::npos &&
                  std::count(first.begin(), first.end(), '\t') >= 2 && first.front() != '\t');
-    if (tags) return true;
-    PrintError(path + ": does not look like a tags file; not replaced (remove it first, or "
-                      "choose another -o)");
-    return false;
+    return tags;
 }
 
 bool ReplaceFile(const std::string& path, std::string_view text) {

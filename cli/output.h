@@ -38,6 +38,8 @@ bool CheckOutputIsNoInput(const std::string& output, const std::vector<std::stri
 // form feed, or lines of NAME<tab>FILE<tab>ADDRESS). Else false, after the
 // error line: a source file named by mistake would be lost.
 bool CheckReplaceableTagsFile(const std::string& path);
+// The same, without the error line.
+bool IsReplaceableTagsFile(const std::string& path);
 
 // Replaces the file at path (its link's target, for a link) with text,
 // atomically. False after an error line naming the file and the system's

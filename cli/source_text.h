@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -16,12 +17,20 @@ namespace kelpin::cli {
 // fresh buffer only now and then. Not copyable; the bytes stay put until the
 // text is destroyed.
 struct SourceText {
+    // What the file was when it was opened, before any of it was read.
+    struct Identity {
+        std::uint64_t device = 0, inode = 0;
+        std::int64_t size = 0;
+        std::int64_t modifiedSeconds = 0;
+        long modifiedNanoseconds = 0;
+    };
     const char* data = "";
     std::size_t size = 0;
     void* mapping = nullptr; // or nullptr
     std::size_t mappingLength = 0;
     std::unique_ptr<char[]> buffer; // or empty
     std::size_t capacity = 0;
+    Identity identity;
 
     SourceText() = default;
     SourceText(const SourceText&) = delete;

@@ -1,26 +1,29 @@
 // kelpin tags: a tags file of the symbols the precise scan finds, as Vim
 // and other editors read it, or Emacs' TAGS.
 //
-// Every file gives its lines on a worker thread; the main thread sorts them.
-// A tags file of a whole kernel is larger than the memory a user would
-// give it, so sorted lines go out in runs to temporary files once they pass
-// a bound, and the runs are merged into the tags file at the end.
+// Every file gives its lines on a worker thread; tag_sort.h sorts them.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <initializer_list>
 #include <memory>
-#include <queue>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <unordered_map>
 #include <vector>
+
+// The hash is compiled in: nothing more to carry at run time.
+#define XXH_INLINE_ALL
+#include <xxhash.h>
 
 #include "cli.h"
 #include "function_records.h"
@@ -28,6 +31,7 @@
 #include "platform/platform.h"
 #include "scanner/symbols.h"
 #include "symbols.h"
+#include "tag_sort.h"
 #include "tree.h"
 
 namespace kelpin::cli {
@@ -54,17 +58,6 @@ struct TagsOptions {
     bool addIn = false;
     int patternLimit = 96;
 };
-
-enum class SortMode { No, Yes, FoldCase };
-
-// Paths looked up by their text, without a string made for each line.
-struct PathHash {
-    using is_transparent = void;
-    std::size_t operator()(std::string_view path) const {
-        return std::hash<std::string_view>{}(path);
-    }
-};
-using PathSet = std::unordered_map<std::string, bool, PathHash, std::equal_to<>>;
 
 // What a tag line holds, settled once for the run.
 struct LineForm {
@@ -273,16 +266,51 @@ void AppendEtagsSection(std::string* out, const std::string& written, std::strin
 // ---- The tags file's own lines ------------------------------------------------
 
 // A file's size and modification time when it was scanned, so that --update
-// rescans only the files that changed.
+// rescans only the files that changed, and a hash of its tag lines, so that
+// a file that changed but gives the same lines (an edit inside a body, a
+// touch) costs its stamp only, rewritten where it stands.
 constexpr std::string_view StampTag = "!_TAG_KELPIN_FILE\t";
 // The options that shape the lines: --update rescans every file when they
 // differ from those the file was written with.
 constexpr std::string_view FormTag = "!_TAG_KELPIN_FORM\t";
 
-std::string Stamp(const struct stat& st) {
-    return std::to_string(static_cast<long long>(st.st_size)) + "," +
-           std::to_string(static_cast<long long>(st.st_mtim.tv_sec)) + "." +
-           std::to_string(static_cast<long long>(st.st_mtim.tv_nsec));
+// "SIZE,SECONDS.NANOSECONDS": the nanoseconds in nine digits, so that a
+// stamp keeps its length from one touch to the next.
+std::string Stamp(std::int64_t size, std::int64_t seconds, long nanoseconds) {
+    char text[80];
+    std::snprintf(text, sizeof text, "%lld,%lld.%09ld", static_cast<long long>(size),
+                  static_cast<long long>(seconds), nanoseconds);
+    return text;
+}
+
+std::string Stamp(const SourceText::Identity& file) {
+    return Stamp(file.size, file.modifiedSeconds, file.modifiedNanoseconds);
+}
+
+// The size and time part of a stamp as written ("STAMP,HASH").
+std::string_view StampTime(std::string_view stamp) {
+    return stamp.substr(0, stamp.rfind(','));
+}
+
+// The hash of a file's tag lines, as sixteen hex digits.
+constexpr std::size_t HashDigits = 16;
+void PutLinesHash(char* at, std::string_view lines) {
+    static const char digits[] = "0123456789abcdef";
+    std::uint64_t hash = XXH3_64bits(lines.data(), lines.size());
+    for (std::size_t i = HashDigits; i-- > 0; hash >>= 4)
+        at[i] = digits[hash & 15];
+}
+
+// Starts a file's text with its stamp line, with room for the hash of the
+// lines that follow; FinishStamp puts the hash in once they are there.
+void StartStamp(std::string* text, const std::string& name, const SourceText::Identity& file) {
+    (((*text = StampTag) += name) += "\t/") += Stamp(file);
+    text->append(1 + HashDigits, ',');
+    *text += "/\n";
+}
+void FinishStamp(std::string* text) {
+    std::size_t feed = text->find('\n');
+    PutLinesHash(text->data() + feed - 1 - HashDigits, std::string_view(*text).substr(feed + 1));
 }
 
 std::string FormSignature(const LineForm& form, bool relative) {
@@ -309,45 +337,6 @@ std::string HeaderLines(SortMode sort, const LineForm& form, bool relative,
     text += "!_TAG_PROGRAM_NAME\tkelpin\t//\n";
     text += "!_TAG_PROGRAM_VERSION\t1.5\t//\n";
     return text;
-}
-
-// ---- Sorting ------------------------------------------------------------------
-
-// Vim searches a foldcase file with both sides upper-cased.
-inline unsigned char Fold(unsigned char c) {
-    return c >= 'a' && c <= 'z' ? static_cast<unsigned char>(c - 32) : c;
-}
-
-// Whether line a sorts before line b.
-bool Before(std::string_view a, std::string_view b, SortMode sort) {
-    if (sort == SortMode::FoldCase) {
-        std::size_t n = std::min(a.size(), b.size());
-        for (std::size_t i = 0; i < n; ++i) {
-            unsigned char x = Fold(static_cast<unsigned char>(a[i]));
-            unsigned char y = Fold(static_cast<unsigned char>(b[i]));
-            if (x != y) return x < y;
-            if (a[i] == '\t') break; // the names are equal but for case
-        }
-    }
-    return a < b;
-}
-
-// The first eight bytes of a line as one number in their order: most
-// comparisons end there. For foldcase, those of the folded name alone
-// (zeros after it), so that the number orders as Before does: by folded
-// name first.
-std::uint64_t SortKey(std::string_view line, SortMode sort) {
-    std::uint64_t key = 0;
-    bool inName = true;
-    for (std::size_t i = 0; i < 8; ++i) {
-        unsigned char c = i < line.size() ? static_cast<unsigned char>(line[i]) : 0;
-        if (sort == SortMode::FoldCase) {
-            if (c == '\t') inName = false;
-            c = inName ? Fold(c) : 0;
-        }
-        key = key << 8 | c;
-    }
-    return key;
 }
 
 // The output: standard output, or a temporary file beside OUT renamed over
@@ -458,220 +447,15 @@ void AbandonOutput(Output* out) {
     ::unlink(out->temp.c_str());
 }
 
-// Lines gathered, sorted and written: in memory up to a bound, then in
-// sorted runs on disk, merged at the end.
-class LineSorter {
-  public:
-    LineSorter(SortMode sort, std::string tempBase) : sort_(sort), tempBase_(std::move(tempBase)) {}
-    ~LineSorter() {
-        for (Run& run : runs_) {
-            if (run.file != nullptr) std::fclose(run.file);
-            if (run.owned) ::unlink(run.path.c_str());
-        }
-    }
-
-    bool Add(std::string_view text) {
-        if (buffer_.size() + text.size() > Bound && !buffer_.empty() && !Spill()) return false;
-        if (buffer_.capacity() < Bound) buffer_.reserve(Bound);
-        std::size_t from = buffer_.size();
-        buffer_ += text;
-        std::string_view rest(buffer_.data() + from, text.size());
-        std::size_t at = from;
-        while (!rest.empty()) {
-            std::size_t feed = rest.find('\n');
-            std::size_t length = feed == std::string_view::npos ? rest.size() : feed + 1;
-            entries_.push_back({SortKey(rest.substr(0, length), sort_),
-                                static_cast<std::uint32_t>(at),
-                                static_cast<std::uint32_t>(length)});
-            at += length;
-            rest.remove_prefix(length);
-        }
-        return true;
-    }
-
-    // Adds the tag lines of an old tags file, from offset on, as one more
-    // sorted run: those whose file keep does not name are left out.
-    bool AddSortedFile(const std::string& path, long long offset, const PathSet* keep) {
-        Run run;
-        run.path = path;
-        run.owned = false;
-        run.keep = keep;
-        run.file = std::fopen(path.c_str(), "rb");
-        if (run.file == nullptr || std::fseek(run.file, offset, SEEK_SET) != 0) {
-            if (run.file != nullptr) std::fclose(run.file);
-            PrintError(path + ": " + std::strerror(errno));
-            return false;
-        }
-        runs_.push_back(std::move(run));
-        return true;
-    }
-
-    bool Finish(Output* out) {
-        SortBuffer();
-        if (runs_.empty()) {
-            std::string chunk;
-            for (const Entry& e : entries_) {
-                chunk.append(buffer_, e.offset, e.length);
-                if (chunk.size() >= (1u << 20)) {
-                    Write(out, chunk);
-                    chunk.clear();
-                }
-            }
-            Write(out, chunk);
-            return true;
-        }
-        if (!entries_.empty() && !Spill()) return false;
-        buffer_ = std::string();
-        entries_ = std::vector<Entry>();
-        return Merge(out);
-    }
-
-  private:
-    static constexpr std::size_t Bound = 32u << 20;
-
-    struct Entry {
-        std::uint64_t key;
-        std::uint32_t offset;
-        std::uint32_t length;
-    };
-    struct Run {
-        std::string path;
-        std::FILE* file = nullptr;
-        std::string line;
-        std::string buffer; // read ahead
-        std::size_t at = 0;
-        bool owned = true;     // a temporary file, removed at the end
-        std::uint64_t key = 0; // the line's SortKey
-        // An old tags file's: the files whose lines are kept.
-        const PathSet* keep = nullptr;
-    };
-
-    std::string_view View(const Entry& e) const { return {buffer_.data() + e.offset, e.length}; }
-
-    void SortBuffer() {
-        if (sort_ == SortMode::No) return;
-        std::sort(entries_.begin(), entries_.end(), [this](const Entry& a, const Entry& b) {
-            if (a.key != b.key) return a.key < b.key;
-            return Before(View(a), View(b), sort_);
-        });
-    }
-
-    bool Spill() {
-        SortBuffer();
-        Run run;
-        run.path = tempBase_ + ".run-XXXXXX";
-        int fd = ::mkstemp(run.path.data());
-        if (fd < 0) {
-            PrintError(run.path + ": cannot write a temporary file: " + std::strerror(errno));
-            return false;
-        }
-        run.file = ::fdopen(fd, "w+");
-        if (run.file == nullptr) {
-            ::close(fd);
-            ::unlink(run.path.c_str());
-            return false;
-        }
-        std::string chunk;
-        for (const Entry& e : entries_) {
-            chunk.append(buffer_, e.offset, e.length);
-            if (chunk.size() >= (1u << 20)) {
-                std::fwrite(chunk.data(), 1, chunk.size(), run.file);
-                chunk.clear();
-            }
-        }
-        std::fwrite(chunk.data(), 1, chunk.size(), run.file);
-        bool ok = std::fflush(run.file) == 0 && !std::ferror(run.file);
-        runs_.insert(runs_.begin(), std::move(run)); // before an old file's
-        buffer_.clear();
-        entries_.clear();
-        if (!ok) PrintError(runs_.front().path + ": cannot write a temporary file");
-        return ok;
-    }
-
-    // The next line of a run, passing over what an old file's run leaves out.
-    static bool NextLine(Run& run) {
-        while (ReadLine(run)) {
-            if (run.keep == nullptr) return true;
-            std::string_view line = run.line;
-            if (line.empty() || line[0] == '!' || line.back() != '\n') continue;
-            std::size_t tab = line.find('\t');
-            std::size_t tab2 = tab == std::string_view::npos ? tab : line.find('\t', tab + 1);
-            if (tab2 == std::string_view::npos) continue;
-            if (run.keep->find(line.substr(tab + 1, tab2 - tab - 1)) != run.keep->end())
-                return true;
-        }
-        return false;
-    }
-
-    static bool ReadLine(Run& run) {
-        run.line.clear();
-        for (;;) {
-            if (run.at == run.buffer.size()) {
-                run.buffer.resize(1 << 18);
-                std::size_t n = std::fread(run.buffer.data(), 1, run.buffer.size(), run.file);
-                run.buffer.resize(n);
-                run.at = 0;
-                if (n == 0) return !run.line.empty();
-            }
-            const char* from = run.buffer.data() + run.at;
-            std::size_t left = run.buffer.size() - run.at;
-            const void* feed = std::memchr(from, '\n', left);
-            std::size_t length =
-                feed ? static_cast<std::size_t>(static_cast<const char*>(feed) - from) + 1 : left;
-            run.line.append(from, length);
-            run.at += length;
-            if (feed) return true;
-        }
-    }
-
-    bool Merge(Output* out) {
-        for (Run& run : runs_) {
-            if (run.owned) std::rewind(run.file);
-        }
-        auto later = [this](std::size_t a, std::size_t b) {
-            if (runs_[a].key != runs_[b].key) return runs_[b].key < runs_[a].key;
-            return Before(runs_[b].line, runs_[a].line, sort_);
-        };
-        auto next = [this](Run& run) {
-            if (!NextLine(run)) return false;
-            run.key = SortKey(run.line, sort_);
-            return true;
-        };
-        std::priority_queue<std::size_t, std::vector<std::size_t>, decltype(later)> heap(later);
-        for (std::size_t i = 0; i < runs_.size(); ++i)
-            if (next(runs_[i])) heap.push(i);
-        std::string chunk;
-        while (!heap.empty()) {
-            std::size_t i = heap.top();
-            heap.pop();
-            chunk += runs_[i].line;
-            if (chunk.size() >= (1u << 20)) {
-                Write(out, chunk);
-                chunk.clear();
-            }
-            if (next(runs_[i])) heap.push(i);
-        }
-        Write(out, chunk);
-        for (const Run& run : runs_)
-            if (std::ferror(run.file)) {
-                PrintError(run.path + ": cannot read a temporary file");
-                return false;
-            }
-        return true;
-    }
-
-    SortMode sort_;
-    std::string tempBase_;
-    std::string buffer_;
-    std::vector<Entry> entries_;
-    std::vector<Run> runs_;
-};
-
 // ---- An existing tags file ------------------------------------------------------
 
 struct Existing {
     std::string form; // FormTag's value
-    std::unordered_map<std::string, std::string> stamps;
+    struct Stamped {
+        std::string stamp;
+        long long at = -1; // where it stands in the file
+    };
+    std::unordered_map<std::string, Stamped> stamps;
     std::unordered_map<std::string, std::string> lines; // by the file they name
 };
 
@@ -712,9 +496,12 @@ bool ReadExisting(const std::string& path, bool lines, Existing* existing,
             std::size_t tab = value.find('\t');
             if (tab == std::string_view::npos) continue;
             std::string_view stamp = value.substr(tab + 1);
-            if (stamp.size() >= 3 && stamp[0] == '/')
+            long long stampAt = start + static_cast<long long>(StampTag.size() + tab + 1);
+            if (stamp.size() >= 3 && stamp[0] == '/') {
                 stamp = stamp.substr(1, stamp.find('/', 1) - 1);
-            existing->stamps[std::string(value.substr(0, tab))] = std::string(stamp);
+                ++stampAt;
+            }
+            existing->stamps[std::string(value.substr(0, tab))] = {std::string(stamp), stampAt};
             continue;
         }
         if (line.substr(0, FormTag.size()) == FormTag) {
@@ -739,6 +526,74 @@ bool ReadExisting(const std::string& path, bool lines, Existing* existing,
     }
     if (tagsAt != nullptr) *tagsAt = at;
     return true;
+}
+
+// What stat finds at path, or nothing when nothing is there.
+std::optional<SourceText::Identity> IdentityOf(const std::string& path) {
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0) return std::nullopt;
+    return SourceText::Identity{static_cast<std::uint64_t>(st.st_dev),
+                                static_cast<std::uint64_t>(st.st_ino),
+                                static_cast<std::int64_t>(st.st_size),
+                                static_cast<std::int64_t>(st.st_mtim.tv_sec), st.st_mtim.tv_nsec};
+}
+
+enum class InPlace { Done, LinesDiffer, Failed };
+
+// An update that changes stamps only: scans the files whose old lines do
+// not stand (keep), on jobs threads, and when each gives the lines it gave
+// and a stamp as long as its old one, writes the new stamps over the old
+// ones in the file at path. A reader meanwhile sees each stamp old or new;
+// a stamp torn by a crash matches no file, so that the next update scans
+// that file again. LinesDiffer, with nothing written, at the first file
+// whose lines changed or that cannot be read (the full update says why).
+InPlace UpdateStampsInPlace(const std::string& path, const std::vector<std::string>& names,
+                            const std::vector<char>& keep, const Existing& existing, int jobs,
+                            const std::function<FileOutcome(std::size_t)>& scan) {
+    std::vector<std::size_t> changed;
+    for (std::size_t i = 0; i < keep.size(); ++i)
+        if (!keep[i]) changed.push_back(i);
+    std::vector<std::string> stamps(changed.size());
+    std::atomic<std::size_t> next{0};
+    std::atomic<bool> differs{false};
+    auto check = [&] {
+        for (std::size_t k; (k = next++) < changed.size() && !differs;) {
+            std::size_t i = changed[k];
+            FileOutcome outcome = scan(i);
+            std::string_view text = outcome.text;
+            std::size_t open = text.find("\t/"), close = text.find("/\n");
+            const std::string& old = existing.stamps.at(names[i]).stamp;
+            if (!text.starts_with(StampTag) || open == std::string_view::npos ||
+                close == std::string_view::npos) {
+                differs = true;
+                break;
+            }
+            std::string_view stamp = text.substr(open + 2, close - open - 2);
+            if (stamp.size() != old.size() ||
+                stamp.substr(stamp.size() - HashDigits) !=
+                    std::string_view(old).substr(old.size() - HashDigits)) {
+                differs = true;
+                break;
+            }
+            stamps[k] = stamp;
+        }
+    };
+    RunOnThreads(jobs, changed.size(), check);
+    if (differs) return InPlace::LinesDiffer;
+    if (changed.empty()) return InPlace::Done;
+    const std::string target = WriteTarget(path);
+    int fd = ::open(target.c_str(), O_WRONLY | O_CLOEXEC);
+    bool ok = fd >= 0;
+    for (std::size_t k = 0; ok && k < changed.size(); ++k) {
+        const std::string& stamp = stamps[k];
+        ok = ::pwrite(fd, stamp.data(), stamp.size(),
+                      static_cast<off_t>(existing.stamps.at(names[changed[k]]).at)) ==
+             static_cast<ssize_t>(stamp.size());
+    }
+    if (fd >= 0 && ::close(fd) != 0) ok = false;
+    if (ok) return InPlace::Done;
+    PrintError(path + ": cannot write: " + std::strerror(errno ? errno : EIO));
+    return InPlace::Failed;
 }
 
 // ---- The run ------------------------------------------------------------------
@@ -846,50 +701,129 @@ int RunTags(TagsOptions options) {
         existing.stamps.clear();
     }
 
-    // Each chosen file: its written path, and whether its old lines stand.
-    std::vector<std::string> names(files.size());
-    std::vector<char> keep(files.size(), 0);
-    for (std::size_t i = 0; i < files.size(); ++i) {
-        names[i] = written(files[i]);
-        if (names[i].find_first_of("\t\r\n") != std::string::npos) continue;
-        if (options.update) {
-            auto stamp = existing.stamps.find(names[i]);
-            struct stat st;
-            keep[i] = stamp != existing.stamps.end() && ::stat(files[i].c_str(), &st) == 0 &&
-                      S_ISREG(st.st_mode) && stamp->second == Stamp(st);
+    // OUT is neither one of the files read nor, when it is there, anything but
+    // a tags file: a source named by mistake would be lost. The files are
+    // compared with OUT as they are read, or as an update finds them.
+    std::optional<SourceText::Identity> outFile;
+    if (options.out != "-") {
+        outFile = IdentityOf(WriteTarget(options.out));
+        // A file that is not a tags file may be one of the inputs: that is
+        // the first thing to say then.
+        if (!options.append && !options.update && !etags && !IsReplaceableTagsFile(options.out)) {
+            if (CheckOutputIsNoInput(options.out, files)) CheckReplaceableTagsFile(options.out);
+            return ExitUsage;
         }
     }
-    std::vector<std::size_t> toScan; // indexes of the files scanned now
-    for (std::size_t i = 0; i < files.size(); ++i)
-        if (!keep[i]) toScan.push_back(i);
+    std::atomic<std::size_t> clash{files.size()}; // the first input found to be OUT
+    auto isOut = [&](std::size_t i, std::uint64_t device, std::uint64_t inode) {
+        if (!outFile || outFile->device != device || outFile->inode != inode) return false;
+        std::size_t first = clash.load();
+        while (i < first && !clash.compare_exchange_weak(first, i)) {
+        }
+        return true;
+    };
+    auto refuseClash = [&] {
+        PrintError(options.out + ": is the input " + files[clash] +
+                   "; not overwritten (choose another -o)");
+        return ExitUsage;
+    };
 
-    // OUT is neither one of the files read nor, when it is there, anything but
-    // a tags file: a source named by mistake would be lost.
-    if (options.out != "-") {
-        if (!CheckOutputIsNoInput(options.out, files)) return ExitUsage;
-        if (!options.append && !options.update && !etags && !CheckReplaceableTagsFile(options.out))
-            return ExitUsage;
+    // Each chosen file: its written path, and for an update whether its old
+    // lines stand.
+    std::vector<std::string> names(files.size());
+    std::vector<char> keep(files.size(), 0);
+    bool sameFiles = merging; // the files the old file names are those chosen
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        names[i] = written(files[i]);
+        if (names[i].find_first_of("\t\r\n") != std::string::npos) {
+            sameFiles = false;
+            continue;
+        }
+        if (!options.update) continue;
+        auto stamp = existing.stamps.find(names[i]);
+        struct stat st;
+        if (::stat(files[i].c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
+            sameFiles = false;
+            continue;
+        }
+        if (isOut(i, st.st_dev, st.st_ino)) continue;
+        if (stamp == existing.stamps.end()) {
+            sameFiles = false;
+            continue;
+        }
+        keep[i] = StampTime(stamp->second.stamp) ==
+                  Stamp(st.st_size, st.st_mtim.tv_sec, st.st_mtim.tv_nsec);
     }
+    if (clash < files.size()) return refuseClash();
+    if (sameFiles) {
+        std::unordered_map<std::string_view, bool> named;
+        for (const std::string& name : names)
+            named[name] = true;
+        sameFiles = named.size() == existing.stamps.size();
+    }
+
+    // One file's text: its stamp line, then its tag lines (or its TAGS
+    // section). Standard output is never updated: no stamps there.
+    const bool stamped = options.out != "-" && !etags;
+    auto scan = [&](std::size_t i) {
+        const std::string& name = names[i];
+        FileOutcome outcome;
+        if (name.find_first_of("\t\r\n") != std::string::npos) {
+            outcome.problem = "a tab or line end in the name: no tags file can name it";
+            return outcome;
+        }
+        FileBytes file;
+        outcome.error = ReadFileBytes(files[i], &file);
+        if (outcome.error != 0) return outcome;
+        if (isOut(i, file.identity.device, file.identity.inode)) return outcome; // refused below
+        if (stamped) StartStamp(&outcome.text, name, file.identity);
+        if (options.addIn) {
+            // The functions the add-in's scanner finds, at the line it
+            // counts (that above the body's opening brace), by number.
+            for (const Listed& f : FunctionsOf(file, ScanKind::AddIn, false))
+                outcome.text +=
+                    f.name + "\t" + name + "\t" + std::to_string(std::max(f.start, 1)) + ";\"\tf\n";
+        } else {
+            PreciseSymbols found;
+            ScanSymbols(file.view(), &found);
+            if (etags)
+                AppendEtagsSection(&outcome.text, name, file.view(), found, form);
+            else
+                AppendTagLines(&outcome.text, name, file.view(), found, form);
+        }
+        if (stamped) FinishStamp(&outcome.text);
+        return outcome;
+    };
+
+    // Files that changed but give the lines they gave, in a file that names
+    // no other: only their stamps change, rewritten where they stand.
+    if (sameFiles) {
+        switch (UpdateStampsInPlace(options.out, names, keep, existing, options.jobs, scan)) {
+        case InPlace::Done: return status;
+        case InPlace::Failed: return ExitInput;
+        case InPlace::LinesDiffer: break;
+        }
+    }
+
     Output out;
     if (!OpenOutput(options.out, &out)) return ExitInput;
     std::size_t read = 0; // files whose lines go into OUT
-    // Sorted runs go beside the tags file, or to the temporary folder.
+    // Segments go beside the tags file, or to the temporary folder.
     std::string tempBase = options.out;
     if (options.out == "-" || out.direct)
         tempBase = (fs::temp_directory_path(error) / "kelpin-tags").string();
-    LineSorter sorter(sort, tempBase);
+    TagSorter sorter(sort, tempBase, options.jobs);
     std::string stamps; // the files' stamp lines
     bool ok = true;
 
-    // A file's text: its stamp line, then its tag lines (or its TAGS section).
     auto take = [&](std::string& text) {
         if (etags) {
             Write(&out, text);
             return;
         }
-        std::size_t feed = text.find('\n');
         std::string_view rest = text;
         if (rest.substr(0, StampTag.size()) == StampTag) {
+            std::size_t feed = text.find('\n');
             stamps.append(text, 0, feed + 1);
             rest.remove_prefix(feed + 1);
         }
@@ -899,8 +833,11 @@ int RunTags(TagsOptions options) {
             ok = false;
         }
     };
+    // The stamp line of a file whose old lines stand; its lines come from the
+    // old file as it is merged (a sorted update), or with it.
     auto takeKept = [&](const std::string& name) {
-        std::string text = std::string(StampTag) + name + "\t/" + existing.stamps[name] + "/\n";
+        std::string text =
+            std::string(StampTag) + name + "\t/" + existing.stamps[name].stamp + "/\n";
         auto lines = existing.lines.find(name);
         if (lines != existing.lines.end()) text += lines->second;
         take(text);
@@ -909,49 +846,12 @@ int RunTags(TagsOptions options) {
 
     // Files in the order chosen, whether their lines are kept or scanned
     // now, so that an update gives what a full run gives.
+    std::vector<std::size_t> toScan; // indexes of the files scanned now
+    for (std::size_t i = 0; i < files.size(); ++i)
+        if (!keep[i]) toScan.push_back(i);
     std::size_t keptUpTo = 0;
     int run = ForEachListedFile(
-        toScan.size(), options.jobs,
-        [&](std::size_t index) {
-            std::size_t i = toScan[index];
-            const std::string& path = files[i];
-            const std::string& name = names[i];
-            FileOutcome outcome;
-            if (name.find_first_of("\t\r\n") != std::string::npos) {
-                outcome.problem = "a tab or line end in the name: no tags file can name it";
-                return outcome;
-            }
-            // The stamp is taken before the file is read: a change while it
-            // is read shows at the next update.
-            struct stat st;
-            bool stamped = ::stat(path.c_str(), &st) == 0;
-            FileBytes file;
-            outcome.error = ReadFileBytes(path, &file);
-            if (outcome.error != 0) return outcome;
-            if (options.addIn) {
-                // The functions the add-in's scanner finds, at the line it
-                // counts (that above the body's opening brace), by number.
-                if (options.out != "-")
-                    outcome.text =
-                        std::string(StampTag) + name + "\t/" + (stamped ? Stamp(st) : "") + "/\n";
-                for (const Listed& f : FunctionsOf(file, ScanKind::AddIn, false))
-                    outcome.text += f.name + "\t" + name + "\t" +
-                                    std::to_string(std::max(f.start, 1)) + ";\"\tf\n";
-                return outcome;
-            }
-            PreciseSymbols found;
-            ScanSymbols(file.view(), &found);
-            if (etags) {
-                AppendEtagsSection(&outcome.text, name, file.view(), found, form);
-                return outcome;
-            }
-            // Standard output is never updated: no stamps there.
-            if (options.out != "-")
-                outcome.text =
-                    std::string(StampTag) + name + "\t/" + (stamped ? Stamp(st) : "") + "/\n";
-            AppendTagLines(&outcome.text, name, file.view(), found, form);
-            return outcome;
-        },
+        toScan.size(), options.jobs, [&](std::size_t index) { return scan(toScan[index]); },
         [&](std::size_t index, std::string& text) {
             for (; keptUpTo < toScan[index]; ++keptUpTo)
                 if (keep[keptUpTo]) takeKept(names[keptUpTo]);
@@ -960,6 +860,10 @@ int RunTags(TagsOptions options) {
             take(text);
         },
         [&](std::size_t index) { return files[toScan[index]]; });
+    if (clash < files.size()) {
+        AbandonOutput(&out);
+        return refuseClash();
+    }
     for (; keptUpTo < files.size(); ++keptUpTo)
         if (keep[keptUpTo]) takeKept(names[keptUpTo]);
     if (options.append) {
@@ -984,12 +888,6 @@ int RunTags(TagsOptions options) {
         return status;
     }
 
-    PathSet keptNames;
-    if (merging) {
-        for (std::size_t i = 0; i < files.size(); ++i)
-            if (keep[i]) keptNames[names[i]] = true;
-        if (!sorter.AddSortedFile(options.out, tagsAt, &keptNames)) ok = false;
-    }
     if (!etags && sort != SortMode::No) {
         // Sorted: the stamps are pseudo-tags, before every tag.
         std::vector<std::string_view> lines;
@@ -1005,7 +903,17 @@ int RunTags(TagsOptions options) {
             text += line;
         Write(&out, text);
     }
-    if (ok) ok = sorter.Finish(&out);
+    if (ok && sort != SortMode::No) {
+        PathSet keptNames;
+        OldTagLines old;
+        if (merging) {
+            for (std::size_t i = 0; i < files.size(); ++i)
+                if (keep[i]) keptNames[names[i]] = true;
+            old = {options.out, tagsAt, &keptNames};
+        }
+        ok = sorter.Finish([&](std::string_view bytes) { Write(&out, bytes); },
+                           merging ? &old : nullptr);
+    }
     if (!etags && sort == SortMode::No) Write(&out, stamps); // unsorted: after the tags
     if (!CloseOutput(&out) || !ok) return ExitInput;
     return status;

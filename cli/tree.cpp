@@ -188,19 +188,7 @@ void RunInOrder(std::size_t count, int jobs, const std::function<FileOutcome(std
             taking = false;
         }
     };
-    // This thread is one of the workers.
-    std::vector<std::thread> threads;
-    const std::size_t wanted = std::min<std::size_t>(static_cast<std::size_t>(jobs), count);
-    for (std::size_t t = 1; t < wanted; ++t) {
-        try {
-            threads.emplace_back(worker);
-        } catch (const std::system_error&) {
-            break; // as many threads as the system gives
-        }
-    }
-    worker();
-    for (std::thread& t : threads)
-        t.join();
+    RunOnThreads(jobs, count, worker);
 }
 
 // The number of threads -j takes by default: the processors there are.
@@ -210,6 +198,23 @@ int DefaultJobs() {
 }
 
 } // namespace
+
+void RunOnThreads(int jobs, std::size_t count, const std::function<void()>& body) {
+    std::size_t wanted =
+        std::min<std::size_t>(static_cast<std::size_t>(jobs > 0 ? jobs : DefaultJobs()), count);
+    // This thread is one of them.
+    std::vector<std::thread> threads;
+    for (std::size_t t = 1; t < wanted; ++t) {
+        try {
+            threads.emplace_back(body);
+        } catch (const std::system_error&) {
+            break; // as many threads as the system gives
+        }
+    }
+    body();
+    for (std::thread& t : threads)
+        t.join();
+}
 
 void AddWalkOptions(CLI::App* command, int* jobs, std::string* extensions) {
     command

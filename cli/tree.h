@@ -71,4 +71,8 @@ int ForEachListedFile(std::size_t count, int jobs,
                       const std::function<void(std::size_t index, std::string& text)>& take,
                       const std::function<std::string(std::size_t index)>& pathOf);
 
+// Runs body on as many threads as jobs says (0: one for each processor),
+// but not more than count, this thread among them, and waits for all.
+void RunOnThreads(int jobs, std::size_t count, const std::function<void()>& body);
+
 } // namespace kelpin::cli

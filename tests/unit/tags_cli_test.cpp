@@ -201,6 +201,14 @@ TEST(TagsCli, UpdateGivesWhatAFullRunGives) {
         WriteFile(dir / "src/sub/f9.c", program(200));
         check("a file added");
         check("nothing changed");
+        // A change that leaves the tags as they were costs the stamp only,
+        // written where it stands: the file is not made anew.
+        struct stat before, after;
+        ASSERT_EQ(::stat((dir / "out/tags").c_str(), &before), 0);
+        WriteFile(dir / "src/f2.c", program(100) + "/* a comment more */\n");
+        check("a file changed, not its tags");
+        ASSERT_EQ(::stat((dir / "out/tags").c_str(), &after), 0);
+        EXPECT_EQ(before.st_ino == after.st_ino, std::string(sort) != "no") << s;
         // Other options: every file anew.
         ASSERT_EQ(
             RunIn(dir.path(), {"tags", s, "-o", "out/tags", "--update", "--kinds=f", "src"}).status,
