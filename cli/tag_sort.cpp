@@ -1,9 +1,11 @@
 #include "tag_sort.h"
 
 #include <fcntl.h>
+#include <linux/falloc.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <bit>
 #include <cerrno>
 #include <condition_variable>
 #include <cstring>
@@ -30,6 +32,12 @@ inline unsigned char Fold(unsigned char c) {
 // zeros after it, so that the number orders as Before does: by folded name
 // first.
 std::uint64_t KeyAt(std::string_view line, SortMode sort, std::size_t from) {
+    if (sort == SortMode::Yes && line.size() >= from + 8) {
+        std::uint64_t bytes;
+        std::memcpy(&bytes, line.data() + from, 8);
+        if constexpr (std::endian::native == std::endian::little) bytes = __builtin_bswap64(bytes);
+        return bytes; // the first byte highest
+    }
     bool inName = true;
     if (sort == SortMode::FoldCase)
         inName = line.substr(0, from).find('\t') == std::string_view::npos;
@@ -301,6 +309,14 @@ bool TagSorter::Load(const Partition& part, std::string* bytes) const {
         }
         at += to - from;
     }
+    // What is read back is not read again: the pages it filled go back to
+    // the system, which gives them to the tags file's.
+    for (const Segment& segment : segments_) {
+        std::uint32_t from = segment.starts[part.first], to = segment.starts[part.last];
+        if (to > from)
+            ::fallocate(spillFd_, FALLOC_FL_PUNCH_HOLE | FALLOC_FL_KEEP_SIZE,
+                        static_cast<off_t>(segment.base + from), to - from);
+    }
     return true;
 }
 
@@ -447,6 +463,10 @@ bool TagSorter::Finish(const std::function<void(std::string_view)>& write, const
                 chunk.clear();
                 if (oldLines.Failed()) ok = false;
             }
+            // A partition larger than the rest (one bucket of a generated
+            // header's names) gives its memory back.
+            if (bytes.capacity() > room) std::string().swap(bytes);
+            if (pieces.capacity() * sizeof(Piece) > room) std::vector<Piece>().swap(pieces);
             lock.lock();
             if (!ok) failed = true;
             held -= p.bytes;

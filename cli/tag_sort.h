@@ -50,7 +50,7 @@ class TagSorter {
     // at once: nothing is left behind, whatever happens to the process.
     // A buffer holds bufferBytes of lines (tests give a small one).
     TagSorter(SortMode sort, std::string tempBase, int jobs,
-              std::size_t bufferBytes = std::size_t{64} << 20);
+              std::size_t bufferBytes = std::size_t{32} << 20);
     ~TagSorter();
     TagSorter(const TagSorter&) = delete;
     TagSorter& operator=(const TagSorter&) = delete;
