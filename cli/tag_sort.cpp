@@ -2,11 +2,13 @@
 
 #include <fcntl.h>
 #include <linux/falloc.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <bit>
 #include <cerrno>
+#include <climits>
 #include <condition_variable>
 #include <cstring>
 #include <mutex>
@@ -58,12 +60,28 @@ inline unsigned BucketOf(std::string_view line, SortMode sort) {
     return static_cast<unsigned>(KeyAt(line, sort, 0) >> 48);
 }
 
-bool WriteAll(int fd, std::string_view bytes) {
-    while (!bytes.empty()) {
-        ssize_t n = ::write(fd, bytes.data(), bytes.size());
+// Writes the lines, in order, as few calls as the system allows.
+bool WriteLines(int fd, const std::vector<std::string_view>& lines) {
+    std::vector<iovec> parts(lines.size());
+    for (std::size_t i = 0; i < lines.size(); ++i)
+        parts[i] = {const_cast<char*>(lines[i].data()), lines[i].size()};
+    iovec* next = parts.data();
+    std::size_t left = parts.size();
+    while (left > 0) {
+        ssize_t n = ::writev(fd, next, static_cast<int>(left));
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) return false;
-        bytes.remove_prefix(static_cast<std::size_t>(n));
+        // A short write: on from where it stopped.
+        std::size_t done = static_cast<std::size_t>(n);
+        while (left > 0 && done >= next->iov_len) {
+            done -= next->iov_len;
+            ++next;
+            --left;
+        }
+        if (left > 0) {
+            next->iov_base = static_cast<char*>(next->iov_base) + done;
+            next->iov_len -= done;
+        }
     }
     return true;
 }
@@ -80,13 +98,27 @@ bool ReadAt(int fd, char* into, std::size_t size, std::uint64_t offset) {
     return true;
 }
 
-// A line to sort: its bucket and the eight bytes after it, then the line.
+// A line to sort: its bucket and the sixteen bytes after it, which settle
+// most comparisons of names that share a long prefix, then the line.
 struct Piece {
-    std::uint64_t key;
+    std::uint64_t key, key2;
     const char* data;
     std::uint32_t length;
     std::uint16_t bucket;
 };
+
+Piece PieceOf(std::string_view line, SortMode sort) {
+    return {KeyAt(line, sort, 2), KeyAt(line, sort, 10), line.data(),
+            static_cast<std::uint32_t>(line.size()),
+            static_cast<std::uint16_t>(BucketOf(line, sort))};
+}
+
+bool PieceBefore(const Piece& a, const Piece& b, SortMode sort) {
+    if (a.bucket != b.bucket) return a.bucket < b.bucket;
+    if (a.key != b.key) return a.key < b.key;
+    if (a.key2 != b.key2) return a.key2 < b.key2;
+    return Before({a.data, a.length}, {b.data, b.length}, sort);
+}
 
 // The tag lines of an old tags file, read in order, less those whose file
 // is not kept.
@@ -255,17 +287,18 @@ bool TagSorter::Spill() {
     std::vector<std::uint32_t> order(lines);
     for (std::size_t i = 0; i < lines; ++i)
         order[firstLine[bucketOf[i]]++] = static_cast<std::uint32_t>(i);
-    std::string chunk;
-    chunk.reserve(Chunk + (Chunk >> 2));
+    // Straight from the buffer, a batch of lines a call.
+    std::vector<std::string_view> batch;
+    batch.reserve(IOV_MAX);
     bool ok = true;
     for (std::uint32_t i : order) {
-        chunk += lineAt(i);
-        if (chunk.size() >= Chunk) {
-            ok = ok && WriteAll(spillFd_, chunk);
-            chunk.clear();
+        batch.push_back(lineAt(i));
+        if (batch.size() == IOV_MAX) {
+            ok = ok && WriteLines(spillFd_, batch);
+            batch.clear();
         }
     }
-    ok = ok && WriteAll(spillFd_, chunk);
+    ok = ok && WriteLines(spillFd_, batch);
     if (!ok) {
         PrintError(tempBase_ + ".sort-*: cannot write a temporary file: " + std::strerror(errno));
         return false;
@@ -406,24 +439,18 @@ bool TagSorter::Finish(const std::function<void(std::string_view)>& write, const
             if (ok) {
                 for (std::uint32_t m = memoryBuckets_[p.first]; m < memoryBuckets_[p.last]; ++m) {
                     std::string_view line = lineAt(memoryOrder_[m]);
-                    pieces.push_back({KeyAt(line, sort_, 2), line.data(),
-                                      static_cast<std::uint32_t>(line.size()),
-                                      static_cast<std::uint16_t>(BucketOf(line, sort_))});
+                    pieces.push_back(PieceOf(line, sort_));
                 }
                 std::string_view rest = bytes;
                 while (!rest.empty()) {
                     std::size_t feed = rest.find('\n');
                     std::string_view line = rest.substr(0, feed + 1);
-                    pieces.push_back({KeyAt(line, sort_, 2), line.data(),
-                                      static_cast<std::uint32_t>(line.size()),
-                                      static_cast<std::uint16_t>(BucketOf(line, sort_))});
+                    pieces.push_back(PieceOf(line, sort_));
                     rest.remove_prefix(line.size());
                 }
                 const SortMode sort = sort_;
                 std::sort(pieces.begin(), pieces.end(), [sort](const Piece& a, const Piece& b) {
-                    if (a.bucket != b.bucket) return a.bucket < b.bucket;
-                    if (a.key != b.key) return a.key < b.key;
-                    return Before({a.data, a.length}, {b.data, b.length}, sort);
+                    return PieceBefore(a, b, sort);
                 });
             }
 
