@@ -16,41 +16,12 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 jobs=${1:-$(nproc)}
-cache=${XDG_CACHE_HOME:-$HOME/.cache}/kelpin-bench
+source bench/sources.sh
 
 scripts/setup
-if [[ ! -f build/release/build.ninja ]]; then cmake --preset release >/dev/null; fi
-cmake --build --preset release -j2 --target kelpin >/dev/null
-kelpin=$root/build/release/kelpin
-
-# ---- Sources ------------------------------------------------------------------
-mkdir -p "$cache"
-kernel=$cache/linux-6.1-lsp
-(
-    # One unpacking at a time, whoever runs this.
-    flock 9
-    if [[ ! -f $kernel/.complete ]]; then
-        echo "bench: unpacking all of linux-source-6.1 into $kernel" >&2
-        deb=$(ls "$cache"/dl/linux-source-6.1_*.deb 2>/dev/null | head -n 1 || true)
-        work=$(mktemp -d "$cache/lsp-fetch.XXXXXX")
-        if [[ -z $deb ]]; then
-            (cd "$work" && apt-get download linux-source-6.1 >/dev/null)
-            deb=$(ls "$work"/linux-source-6.1_*.deb)
-        fi
-        dpkg-deb -x "$deb" "$work/deb"
-        rm -rf "$kernel" && mkdir -p "$kernel"
-        tar -xJf "$work"/deb/usr/src/linux-source-6.1.tar.xz -C "$kernel" --strip-components=1
-        rm -rf "$work"
-        touch "$kernel/.complete"
-    fi
-) 9>"$cache/linux-6.1-lsp.lock"
-sqlite_dir=$cache/better-sqlite3-12.11.1
-if [[ ! -f $sqlite_dir/sqlite3.c ]]; then
-    echo "bench: fetching better-sqlite3@12.11.1 into $cache" >&2
-    mkdir -p "$sqlite_dir"
-    tarball=$(cd "$cache" && npm pack --silent better-sqlite3@12.11.1 | tail -n 1)
-    tar -xzf "$cache/$tarball" -C "$sqlite_dir" --strip-components=3 package/deps/sqlite3/sqlite3.c
-fi
+kelpin=$(bench_kelpin)
+kernel=$(bench_kernel)
+sqlite_dir=$(dirname "$(bench_sqlite)")
 sqlite=$sqlite_dir/sqlite3.c
 small=$kernel/fs/btrfs
 

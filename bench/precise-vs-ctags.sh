@@ -16,39 +16,13 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 runs=${1:-11}
 jobs=${2:-$(nproc)}
-cache=${XDG_CACHE_HOME:-$HOME/.cache}/kelpin-bench
-folders=(kernel mm lib fs/ext4 net/ipv4 drivers/net/ethernet/intel)
-
-scripts/setup
-CMAKE_BUILD_PARALLEL_LEVEL=2 scripts/build --quiet release
-kelpin=$root/build/release/kelpin
-
-# ---- Sources ------------------------------------------------------------------
-mkdir -p "$cache"
-kernel=$cache/linux-source-6.1
-if [[ ! -f $kernel/.complete ]]; then
-    echo "bench: fetching linux-source-6.1 into $cache" >&2
-    work=$(mktemp -d "$cache/fetch.XXXXXX")
-    (cd "$work" && apt-get download linux-source-6.1 >/dev/null)
-    dpkg-deb -x "$work"/linux-source-6.1_*.deb "$work/deb"
-    rm -rf "$kernel" && mkdir -p "$kernel"
-    tar -xJf "$work"/deb/usr/src/linux-source-6.1.tar.xz -C "$kernel" --strip-components=1 \
-        "${folders[@]/#/linux-source-6.1/}"
-    basename "$work"/linux-source-6.1_*.deb .deb | sed 's/^linux-source-6.1_//; s/_all$//' \
-        >"$kernel/.version"
-    rm -rf "$work"
-    touch "$kernel/.complete"
-fi
-sqlite_dir=$cache/better-sqlite3-12.11.1
-if [[ ! -f $sqlite_dir/sqlite3.c ]]; then
-    echo "bench: fetching better-sqlite3@12.11.1 into $cache" >&2
-    mkdir -p "$sqlite_dir"
-    tarball=$(cd "$cache" && npm pack --silent better-sqlite3@12.11.1 | tail -n 1)
-    tar -xzf "$cache/$tarball" -C "$sqlite_dir" --strip-components=3 package/deps/sqlite3/sqlite3.c
-fi
+source bench/sources.sh
+bench_prepare
+folders=("${bench_folders[@]}")
+cache=$bench_cache
+sqlite_dir=$(dirname "$sqlite")
 
 # ---- Measuring ----------------------------------------------------------------
-median() { sort -n | awk '{ a[NR] = $1 } END { print a[int((NR + 1) / 2)] }'; }
 
 # Microseconds of one run of "$@", its output thrown away.
 time_once() {

@@ -10,20 +10,10 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-kelpin=${1:-build/release/kelpin}
-cache=${XDG_CACHE_HOME:-$HOME/.cache}/kelpin-bench
-source=${2:-$cache/better-sqlite3-12.11.1/sqlite3.c}
+source bench/sources.sh
+kelpin=${1:-$(bench_kelpin)}
+source=${2:-$(bench_sqlite)}
 rounds=${3:-15}
-
-if [[ ! -x $kelpin ]]; then
-    CMAKE_BUILD_PARALLEL_LEVEL=2 scripts/build --quiet release
-fi
-if [[ ! -f $source ]]; then
-    mkdir -p "$cache/better-sqlite3-12.11.1"
-    tarball=$(cd "$cache" && npm pack --silent better-sqlite3@12.11.1 | tail -n 1)
-    tar -xzf "$cache/$tarball" -C "$cache/better-sqlite3-12.11.1" --strip-components=3 \
-        package/deps/sqlite3/sqlite3.c
-fi
 
 # Wall time of one run in microseconds; the output goes nowhere.
 run() {
@@ -34,7 +24,6 @@ run() {
     echo $(((end - start) / 1000))
 }
 
-median() { sort -n | awk '{ a[NR] = $1 } END { print a[int((NR + 1) / 2)] }'; }
 
 functions_times=() prototypes_times=()
 run functions --add-in "$source" >/dev/null # warm the page cache

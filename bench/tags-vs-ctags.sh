@@ -17,49 +17,17 @@
 #   bench/tags-vs-ctags.sh [RUNS [JOBS]]   RUNS of each timed command (default 3),
 #                                          JOBS for -j (default: processors)
 #
-# The sources are fetched once into ~/.cache/kelpin-bench (as
-# bench/precise-vs-ctags.sh does), never into the repository; the whole
-# kernel is unpacked once into ~/.cache/kelpin-bench/linux-6.1-all, under a
-# lock, so that two runs at once unpack it once.
+# The sources come from bench/sources.sh.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 runs=${1:-3}
 jobs=${2:-$(nproc)}
-cache=${XDG_CACHE_HOME:-$HOME/.cache}/kelpin-bench
-folders=(kernel mm lib fs/ext4 net/ipv4 drivers/net/ethernet/intel)
-
-scripts/setup
-if [[ ! -f build/release/build.ninja ]]; then cmake --preset release >/dev/null; fi
-cmake --build --preset release -j2 --target kelpin >/dev/null
-kelpin=$root/build/release/kelpin
-
-# ---- Sources ------------------------------------------------------------------
-mkdir -p "$cache/dl"
-kernel=$cache/linux-6.1-all
-(
-    flock 9
-    if [[ ! -f $kernel/.complete ]]; then
-        if ! ls "$cache"/dl/linux-source-6.1_*.deb >/dev/null 2>&1; then
-            echo "bench: fetching linux-source-6.1 into $cache/dl" >&2
-            (cd "$cache/dl" && apt-get download linux-source-6.1 >/dev/null)
-        fi
-        echo "bench: unpacking all of linux-source-6.1 into $kernel" >&2
-        work=$(mktemp -d "$cache/unpack.XXXXXX")
-        dpkg-deb -x "$(ls "$cache"/dl/linux-source-6.1_*.deb | tail -n 1)" "$work/deb"
-        rm -rf "$kernel" && mkdir -p "$kernel"
-        tar -xJf "$work"/deb/usr/src/linux-source-6.1.tar.xz -C "$kernel" --strip-components=1
-        rm -rf "$work"
-        touch "$kernel/.complete"
-    fi
-) 9>"$cache/linux-6.1-all.lock"
-sqlite_dir=$cache/better-sqlite3-12.11.1
-if [[ ! -f $sqlite_dir/sqlite3.c ]]; then
-    echo "bench: fetching better-sqlite3@12.11.1 into $cache" >&2
-    mkdir -p "$sqlite_dir"
-    tarball=$(cd "$cache" && npm pack --silent better-sqlite3@12.11.1 | tail -n 1)
-    tar -xzf "$cache/$tarball" -C "$sqlite_dir" --strip-components=3 package/deps/sqlite3/sqlite3.c
-fi
+source bench/sources.sh
+bench_prepare
+folders=("${bench_folders[@]}")
+cache=$bench_cache
+sqlite_dir=$(dirname "$sqlite")
 
 work=$(mktemp -d "$cache/tags-bench.XXXXXX")
 trap 'rm -rf "$work"' EXIT
@@ -137,7 +105,6 @@ agreement sqlite "$work/sqlite.symbols" "$work/sqlite.ctags"
 echo "(the names only one side finds: $lists/*-only-*)"
 
 # ---- Time and memory on the whole kernel ------------------------------------------
-median() { sort -n | awk '{ a[NR] = $1 } END { print a[int((NR + 1) / 2)] }'; }
 # "SECONDS PEAK-KB" of one run of "$@" in the kernel's folder.
 measure() { (cd "$kernel" && /usr/bin/time -f "%e %M" "$@" 2>&1 >/dev/null | tail -n 1); }
 

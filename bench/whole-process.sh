@@ -21,50 +21,11 @@ cd "$root"
 sqlite_runs=${1:-20}
 kernel_runs=${2:-3}
 jobs=${3:-2}
-cache=${XDG_CACHE_HOME:-$HOME/.cache}/kelpin-bench
-
-# ---- Tools and the build ------------------------------------------------------
-need=()
-command -v hyperfine >/dev/null || need+=(hyperfine)
-command -v ctags >/dev/null || need+=(universal-ctags)
-[[ -x /usr/bin/time ]] || need+=(time)
-if [[ ${#need[@]} -gt 0 ]]; then
-    echo "bench: installing ${need[*]}" >&2
-    sudo=""
-    [[ $(id -u) -eq 0 ]] || sudo="sudo"
-    $sudo apt-get install -y -qq --no-install-recommends "${need[@]}" >/dev/null
-fi
-CMAKE_BUILD_PARALLEL_LEVEL=2 scripts/build --quiet release
-kelpin=$root/build/release/kelpin
-
-# ---- Sources ------------------------------------------------------------------
-mkdir -p "$cache"
-sqlite_dir=$cache/better-sqlite3-12.11.1
-if [[ ! -f $sqlite_dir/sqlite3.c ]]; then
-    echo "bench: fetching better-sqlite3@12.11.1 into $cache" >&2
-    mkdir -p "$sqlite_dir"
-    tarball=$(cd "$cache" && npm pack --silent better-sqlite3@12.11.1 | tail -n 1)
-    tar -xzf "$cache/$tarball" -C "$sqlite_dir" --strip-components=3 package/deps/sqlite3/sqlite3.c
-fi
-kernel=$cache/linux-source-6.1-all
-if [[ ! -f $kernel/.complete ]]; then
-    mkdir -p "$cache/dl"
-    if ! compgen -G "$cache/dl/linux-source-6.1_*.deb" >/dev/null; then
-        echo "bench: fetching linux-source-6.1 into $cache/dl" >&2
-        (cd "$cache/dl" && apt-get download linux-source-6.1 >/dev/null)
-    fi
-    deb=$(ls "$cache"/dl/linux-source-6.1_*.deb | tail -n 1)
-    echo "bench: unpacking all of $(basename "$deb") into $kernel" >&2
-    work=$(mktemp -d "$cache/unpack.XXXXXX")
-    dpkg-deb --fsys-tarfile "$deb" | tar -xO ./usr/src/linux-source-6.1.tar.xz |
-        tar -xJf - -C "$work" --strip-components=1
-    basename "$deb" .deb | sed 's/^linux-source-6.1_//; s/_all$//' >"$work/.version"
-    rm -rf "$kernel" && mv "$work" "$kernel"
-    touch "$kernel/.complete"
-fi
+source bench/sources.sh
+bench_prepare
+sqlite_dir=$(dirname "$sqlite")
 
 # ---- Measuring ----------------------------------------------------------------
-peak_kb() { /usr/bin/time -f %M "$@" 2>&1 >/dev/null | tail -n 1; }
 
 # One comparison: $1 its title, $2 the folder to run in, $3 the runs, $4
 # kelpin's command, $5 ctags', $6 the goal for the ratio. hyperfine runs

@@ -8,8 +8,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-cache=${XDG_CACHE_HOME:-$HOME/.cache}/kelpin-bench
-source=$(realpath "${1:-$cache/better-sqlite3-12.11.1/sqlite3.c}")
+source bench/sources.sh
+source=$(realpath "${1:-$(bench_sqlite)}")
 rounds=${2:-3}
 [[ -f $source ]] || { echo "no $source: run bench/prototypes-vs-functions.sh first" >&2; exit 1; }
 
