@@ -538,18 +538,18 @@ std::optional<SourceText::Identity> IdentityOf(const std::string& path) {
                                 static_cast<std::int64_t>(st.st_mtim.tv_sec), st.st_mtim.tv_nsec};
 }
 
-enum class InPlace { Done, LinesDiffer, Failed };
-
 // An update that changes stamps only: scans the files whose old lines do
 // not stand (keep), on jobs threads, and when each gives the lines it gave
 // and a stamp as long as its old one, writes the new stamps over the old
 // ones in the file at path. A reader meanwhile sees each stamp old or new;
 // a stamp torn by a crash matches no file, so that the next update scans
-// that file again. LinesDiffer, with nothing written, at the first file
-// whose lines changed or that cannot be read (the full update says why).
-InPlace UpdateStampsInPlace(const std::string& path, const std::vector<std::string>& names,
-                            const std::vector<char>& keep, const Existing& existing, int jobs,
-                            const std::function<FileOutcome(std::size_t)>& scan) {
+// that file again. False, with nothing said, at the first file whose lines
+// changed or that cannot be read, or when the file cannot be written in
+// place (read-only, say): the whole file is written anew then, and that
+// says what went wrong.
+bool UpdateStampsInPlace(const std::string& path, const std::vector<std::string>& names,
+                         const std::vector<char>& keep, const Existing& existing, int jobs,
+                         const std::function<FileOutcome(std::size_t)>& scan) {
     std::vector<std::size_t> changed;
     for (std::size_t i = 0; i < keep.size(); ++i)
         if (!keep[i]) changed.push_back(i);
@@ -579,8 +579,8 @@ InPlace UpdateStampsInPlace(const std::string& path, const std::vector<std::stri
         }
     };
     RunOnThreads(jobs, changed.size(), check);
-    if (differs) return InPlace::LinesDiffer;
-    if (changed.empty()) return InPlace::Done;
+    if (differs) return false;
+    if (changed.empty()) return true;
     const std::string target = WriteTarget(path);
     int fd = ::open(target.c_str(), O_WRONLY | O_CLOEXEC);
     bool ok = fd >= 0;
@@ -591,9 +591,7 @@ InPlace UpdateStampsInPlace(const std::string& path, const std::vector<std::stri
              static_cast<ssize_t>(stamp.size());
     }
     if (fd >= 0 && ::close(fd) != 0) ok = false;
-    if (ok) return InPlace::Done;
-    PrintError(path + ": cannot write: " + std::strerror(errno ? errno : EIO));
-    return InPlace::Failed;
+    return ok;
 }
 
 // ---- The run ------------------------------------------------------------------
@@ -798,11 +796,8 @@ int RunTags(TagsOptions options) {
     // Files that changed but give the lines they gave, in a file that names
     // no other: only their stamps change, rewritten where they stand.
     if (sameFiles) {
-        switch (UpdateStampsInPlace(options.out, names, keep, existing, options.jobs, scan)) {
-        case InPlace::Done: return status;
-        case InPlace::Failed: return ExitInput;
-        case InPlace::LinesDiffer: break;
-        }
+        if (UpdateStampsInPlace(options.out, names, keep, existing, options.jobs, scan))
+            return status;
     }
 
     Output out;
