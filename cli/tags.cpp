@@ -25,8 +25,8 @@
 #include "cli.h"
 #include "function_records.h"
 #include "output.h"
-#include "platform/platform.h"
 #include "scanner/symbols.h"
+#include "seam/platform.h"
 #include "symbols.h"
 #include "tree.h"
 

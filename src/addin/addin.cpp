@@ -16,10 +16,6 @@ namespace kelpin {
 
 AddInState addInState;
 
-const char VersionString[] = "Ver 00.00.00.01 - Build 0426";
-const char VersionDate[] = "Sep 27 2005";
-const char VersionTime[] = "16:57:50";
-
 namespace {
 
 struct CommandEntry {

@@ -6,7 +6,7 @@
 
 #include "host/editor.h"
 #include "host/host.h"
-#include "platform/platform.h"
+#include "seam/platform.h"
 
 namespace kelpin {
 

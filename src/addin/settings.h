@@ -3,7 +3,7 @@
 // the versioning bit.
 #pragma once
 
-#include "platform/platform.h"
+#include "seam/platform.h"
 
 namespace kelpin {
 

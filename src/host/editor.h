@@ -11,7 +11,7 @@
 #include <string>
 
 #include "host/host.h"
-#include "platform/platform.h"
+#include "seam/platform.h"
 
 namespace kelpin {
 

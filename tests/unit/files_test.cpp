@@ -12,7 +12,7 @@
 #include <filesystem>
 
 #include "cli_runner.h"
-#include "platform/platform.h"
+#include "seam/platform.h"
 
 namespace kelpin::testing {
 namespace {

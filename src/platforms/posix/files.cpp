@@ -1,4 +1,4 @@
-// Headless files: POSIX files, with injected write failures for the tests.
+// Files and folder locks on POSIX.
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -10,15 +10,15 @@
 #include <sstream>
 #include <vector>
 
-#include "platform/headless/state.h"
+#include "platforms/posix/posix.h"
 
-namespace kelpin::headless {
+namespace kelpin::posix {
 
 namespace {
 
-// The headless platform keeps Windows' read-only attribute: a file or folder
-// without any write permission bit is read-only, for root too. A read-only
-// one leaves EACCES in errno, as a refused open would.
+// Windows' read-only attribute is kept: a file or folder without any write
+// permission bit is read-only, for root too. A read-only one leaves EACCES in
+// errno, as a refused open would.
 bool IsReadOnly(const char* path) {
     struct stat st;
     if (::stat(path, &st) != 0 || (st.st_mode & 0222) != 0) return false;
@@ -54,8 +54,7 @@ bool WriteFd(int fd, std::string_view contents) {
 }
 
 // The folder locks this process holds: one open descriptor of the folder
-// each, carrying the flock, and how often it was taken. Kept apart from the
-// host's state, which a reset empties: a lock lives as long as its holder.
+// each, carrying the flock, and how often it was taken.
 struct HeldFolder {
     int fd;
     dev_t device;
@@ -68,27 +67,9 @@ std::vector<HeldFolder>& HeldFolders() {
     return held;
 }
 
-// An injected failure leaves ENOSPC, as the full disk it stands for.
-bool TakeInjectedFailure() {
-    if (S().failWrites <= 0) return false;
-    --S().failWrites;
-    errno = ENOSPC;
-    return true;
-}
-
 } // namespace
 
-void FailFileWrites(int count) {
-    S().failWrites = count;
-}
-
-} // namespace kelpin::headless
-
-namespace kelpin {
-
-using namespace headless;
-
-bool FileReadAll(const char* path, std::string* contents) {
+bool ReadAll(const char* path, std::string* contents) {
     std::ifstream in(path, std::ios::binary);
     if (!in) return false;
     struct stat st;
@@ -102,7 +83,7 @@ bool FileReadAll(const char* path, std::string* contents) {
     return true;
 }
 
-bool FileIsWritable(const char* path) {
+bool IsWritable(const char* path) {
     struct stat st;
     if (::stat(path, &st) != 0) return false;
     if (!S_ISREG(st.st_mode)) return Fail(S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
@@ -113,9 +94,9 @@ bool FileIsWritable(const char* path) {
     return true;
 }
 
-bool FileCanCreate(const char* path) {
+bool CanCreate(const char* path) {
     struct stat st;
-    if (::stat(path, &st) == 0) return FileIsWritable(path);
+    if (::stat(path, &st) == 0) return IsWritable(path);
     if (errno != ENOENT) return false;
     std::string directory = DirectoryOf(path);
     if (::stat(directory.c_str(), &st) != 0) return false;
@@ -123,23 +104,22 @@ bool FileCanCreate(const char* path) {
     return !IsReadOnly(directory.c_str()) && ::access(directory.c_str(), W_OK | X_OK) == 0;
 }
 
-bool FileWriteAll(const char* path, std::string_view contents) {
+bool WriteAll(const char* path, std::string_view contents) {
     if (IsReadOnly(path) || IsReadOnly(DirectoryOf(path).c_str())) return false;
     int fd = ::open(path, O_WRONLY | O_CREAT | O_TRUNC, 0666);
     if (fd < 0) return false;
-    bool ok = !TakeInjectedFailure() && WriteFd(fd, contents);
+    bool ok = WriteFd(fd, contents);
     int reason = errno;
     if (::close(fd) != 0) return false;
     return ok || Fail(reason);
 }
 
-bool FileReplace(const char* path, std::string_view contents) {
+bool Replace(const char* path, std::string_view contents) {
     struct stat old;
     bool exists = ::stat(path, &old) == 0;
-    if (exists && !FileIsWritable(path)) return false;
+    if (exists && !IsWritable(path)) return false;
     std::string directory = DirectoryOf(path);
     if (IsReadOnly(directory.c_str())) return false;
-    if (TakeInjectedFailure()) return Fail(ENOSPC);
     std::string temp = std::string(path) + ".XXXXXX";
     int fd = ::mkstemp(temp.data());
     if (fd < 0) return false;
@@ -159,7 +139,7 @@ bool FileReplace(const char* path, std::string_view contents) {
     return Fail(reason);
 }
 
-FolderLock FileLockFolder(const char* path) {
+FolderLock LockFolder(const char* path) {
     // The folder, not the file: a file is replaced by renaming a new one over
     // it, and a lock on the old one would guard nothing after that.
     int fd = ::open(DirectoryOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -187,7 +167,7 @@ FolderLock FileLockFolder(const char* path) {
     return static_cast<FolderLock>(fd) + 1;
 }
 
-void FileUnlockFolder(FolderLock lock) {
+void UnlockFolder(FolderLock lock) {
     std::vector<HeldFolder>& folders = HeldFolders();
     for (auto held = folders.begin(); held != folders.end(); ++held) {
         if (static_cast<FolderLock>(held->fd) + 1 != lock) continue;
@@ -199,4 +179,4 @@ void FileUnlockFolder(FolderLock lock) {
     }
 }
 
-} // namespace kelpin
+} // namespace kelpin::posix
