@@ -1,6 +1,6 @@
-// The doubles' files, locks, clock and current directory: the real POSIX
-// ones, with a fixed clock, a chosen current directory and injected write
-// failures for the tests.
+// The doubles' writes, clock and current directory: the POSIX platform's,
+// with injected write failures, a fixed clock and a chosen current directory
+// for the tests. The files and locks are the POSIX platform's as they are.
 #include <cerrno>
 
 #include "doubles/state.h"
@@ -27,18 +27,6 @@ namespace kelpin {
 
 using headless::S;
 
-bool FileReadAll(const char* path, std::string* contents) {
-    return posix::ReadAll(path, contents);
-}
-
-bool FileIsWritable(const char* path) {
-    return posix::IsWritable(path);
-}
-
-bool FileCanCreate(const char* path) {
-    return posix::CanCreate(path);
-}
-
 // An injected failure stands for a full disk: the file is created (or
 // truncated) as the open would, and nothing is written; ENOSPC is the reason.
 bool FileWriteAll(const char* path, std::string_view contents) {
@@ -52,18 +40,10 @@ bool FileWriteAll(const char* path, std::string_view contents) {
 // An injected failure leaves the old file as it was. A file that could not be
 // replaced anyway fails for its own reason, and the injection waits.
 bool FileReplace(const char* path, std::string_view contents) {
-    if (S().failWrites <= 0 || !posix::CanCreate(path)) return posix::Replace(path, contents);
+    if (S().failWrites <= 0 || !FileCanCreate(path)) return posix::Replace(path, contents);
     --S().failWrites;
     errno = ENOSPC;
     return false;
-}
-
-FolderLock FileLockFolder(const char* path) {
-    return posix::LockFolder(path);
-}
-
-void FileUnlockFolder(FolderLock lock) {
-    posix::UnlockFolder(lock);
 }
 
 bool ClockLocalNow(std::tm* now) {

@@ -1,4 +1,5 @@
-// Files and folder locks on POSIX.
+// Files and folder locks on POSIX: the seam's functions, and the two writes
+// by their own names as well (posix.h).
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -12,7 +13,7 @@
 
 #include "platforms/posix/posix.h"
 
-namespace kelpin::posix {
+namespace kelpin {
 
 namespace {
 
@@ -69,7 +70,7 @@ std::vector<HeldFolder>& HeldFolders() {
 
 } // namespace
 
-bool ReadAll(const char* path, std::string* contents) {
+bool FileReadAll(const char* path, std::string* contents) {
     std::ifstream in(path, std::ios::binary);
     if (!in) return false;
     struct stat st;
@@ -83,7 +84,7 @@ bool ReadAll(const char* path, std::string* contents) {
     return true;
 }
 
-bool IsWritable(const char* path) {
+bool FileIsWritable(const char* path) {
     struct stat st;
     if (::stat(path, &st) != 0) return false;
     if (!S_ISREG(st.st_mode)) return Fail(S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
@@ -94,9 +95,9 @@ bool IsWritable(const char* path) {
     return true;
 }
 
-bool CanCreate(const char* path) {
+bool FileCanCreate(const char* path) {
     struct stat st;
-    if (::stat(path, &st) == 0) return IsWritable(path);
+    if (::stat(path, &st) == 0) return FileIsWritable(path);
     if (errno != ENOENT) return false;
     std::string directory = DirectoryOf(path);
     if (::stat(directory.c_str(), &st) != 0) return false;
@@ -104,7 +105,7 @@ bool CanCreate(const char* path) {
     return !IsReadOnly(directory.c_str()) && ::access(directory.c_str(), W_OK | X_OK) == 0;
 }
 
-bool WriteAll(const char* path, std::string_view contents) {
+bool posix::WriteAll(const char* path, std::string_view contents) {
     if (IsReadOnly(path) || IsReadOnly(DirectoryOf(path).c_str())) return false;
     int fd = ::open(path, O_WRONLY | O_CREAT | O_TRUNC, 0666);
     if (fd < 0) return false;
@@ -114,10 +115,10 @@ bool WriteAll(const char* path, std::string_view contents) {
     return ok || Fail(reason);
 }
 
-bool Replace(const char* path, std::string_view contents) {
+bool posix::Replace(const char* path, std::string_view contents) {
     struct stat old;
     bool exists = ::stat(path, &old) == 0;
-    if (exists && !IsWritable(path)) return false;
+    if (exists && !FileIsWritable(path)) return false;
     std::string directory = DirectoryOf(path);
     if (IsReadOnly(directory.c_str())) return false;
     std::string temp = std::string(path) + ".XXXXXX";
@@ -139,7 +140,7 @@ bool Replace(const char* path, std::string_view contents) {
     return Fail(reason);
 }
 
-FolderLock LockFolder(const char* path) {
+FolderLock FileLockFolder(const char* path) {
     // The folder, not the file: a file is replaced by renaming a new one over
     // it, and a lock on the old one would guard nothing after that.
     int fd = ::open(DirectoryOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -167,7 +168,7 @@ FolderLock LockFolder(const char* path) {
     return static_cast<FolderLock>(fd) + 1;
 }
 
-void UnlockFolder(FolderLock lock) {
+void FileUnlockFolder(FolderLock lock) {
     std::vector<HeldFolder>& folders = HeldFolders();
     for (auto held = folders.begin(); held != folders.end(); ++held) {
         if (static_cast<FolderLock>(held->fd) + 1 != lock) continue;
@@ -179,4 +180,4 @@ void UnlockFolder(FolderLock lock) {
     }
 }
 
-} // namespace kelpin::posix
+} // namespace kelpin

@@ -1,7 +1,9 @@
-// The POSIX platform's files, folder locks, clock and current directory, by
-// their own names: the seam's functions of the same purpose answer with
-// these (seam.cpp), and a platform that wraps this one (the tests' doubles,
-// which inject failures) calls them underneath its own.
+// What the POSIX platform does for the seam's writes, clock and current
+// directory, by names of its own: the seam's functions answer with these
+// (seam.cpp), and the tests' doubles, which give those four functions a
+// chosen clock, directory and failures, call them underneath their own. The
+// platform's other files and locks are the seam's functions themselves
+// (files.cpp), which the doubles take as they are.
 //
 // On a failure the reason is left in errno, for the CLI to tell.
 #pragma once
@@ -14,13 +16,8 @@
 
 namespace kelpin::posix {
 
-bool ReadAll(const char* path, std::string* contents);
-bool IsWritable(const char* path);
-bool CanCreate(const char* path);
 bool WriteAll(const char* path, std::string_view contents);
 bool Replace(const char* path, std::string_view contents);
-FolderLock LockFolder(const char* path);
-void UnlockFolder(FolderLock lock);
 bool LocalNow(std::tm* now);
 bool CurrentDirectory(std::string* directory);
 
