@@ -61,8 +61,8 @@ TEST_F(LoadEvent, FirstUseCreatesTheKeyAndItsLineReachesNoWindow) {
     EXPECT_FALSE(headless::Registry().count(SettingsKeyPath));
     EXPECT_EQ(Load(), 1);
     EXPECT_TRUE(headless::Registry().count(SettingsKeyPath));
-    EXPECT_EQ(addInState.options, 0u);
-    EXPECT_STREQ(addInState.helpPath, "");
+    EXPECT_EQ(addInState.settings.options, 0u);
+    EXPECT_STREQ(addInState.settings.helpPath, "");
     // The "Not found Key" line was sent before the main window was known.
     for (const std::string& line : host().OutputLines(main))
         EXPECT_EQ(line.find("Not found Key"), std::string::npos);
@@ -94,7 +94,7 @@ TEST_F(LoadEvent, RefusedVersionCommandKeepsVersioningOn) {
     mainWindow().refuseAdd = {11};
     EXPECT_EQ(Load(), 1);
     EXPECT_THAT(RegisteredIds(), ElementsAre(1, 5, 9, 7, 3));
-    EXPECT_EQ(addInState.options, 5u);
+    EXPECT_EQ(addInState.settings.options, 5u);
     EXPECT_FALSE(addInState.versionCommandRegistered);
 }
 
