@@ -86,9 +86,8 @@ std::intptr_t SetupDialog(HostWindow dialog, unsigned message, std::uintptr_t wP
 
 std::int32_t AddInSetup(std::int32_t, std::int32_t) {
     SetupRecord record{0};
-    return static_cast<std::int32_t>(UiDialogBox(addInState.moduleInstance, IDD_SETUP,
-                                                 addInState.mainWindow, SetupDialog,
-                                                 reinterpret_cast<std::intptr_t>(&record)));
+    return ShowDialog({addInState.moduleInstance, addInState.mainWindow}, IDD_SETUP, SetupDialog,
+                      &record);
 }
 
 std::int32_t AddInHelp(HostWindow window, std::int32_t kind, const char* keyword) {

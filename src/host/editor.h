@@ -23,6 +23,11 @@ struct AddInHost {
     HostWindow main;
 };
 
+// Runs dialog templateId of the add-in's module modally over the host's main
+// window; its procedure is given record with UiMsgInitDialog, and later has
+// it from UiDialogParam. The dialog's result, or -1 when it cannot be made.
+std::int32_t ShowDialog(const AddInHost& host, int templateId, DialogProc proc, const void* record);
+
 // Flags of MoveCaret.
 enum : unsigned { MoveCaretLine = 1, MoveCaretScroll = 2 };
 

@@ -84,18 +84,14 @@ std::intptr_t FunctionsDialog(HostWindow dialog, unsigned message, std::uintptr_
         case UiIdCancel: UiEndDialog(dialog, 1); return 1;
         default: return 0;
         }
-    case UiMsgClose: UiEndDialog(dialog, 0); return 1;
-    case UiMsgSize: return 1;
-    default: return 0;
+    default: return EndOnClose(dialog, message);
     }
 }
 
 } // namespace
 
 std::int32_t ShowPrototypeDialog(const AddInHost& host) {
-    return static_cast<std::int32_t>(UiDialogBox(host.module, IDD_FUNCTIONS, host.main,
-                                                 FunctionsDialog,
-                                                 reinterpret_cast<std::intptr_t>(&host)));
+    return ShowDialog(host, IDD_FUNCTIONS, FunctionsDialog, &host);
 }
 
 } // namespace kelpin

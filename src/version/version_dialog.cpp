@@ -112,8 +112,7 @@ int ShowVersionDialog(const AddInHost& host, const char* name) {
     VersionDialogRecord record{host, {}};
     std::size_t length = strnlen(name, sizeof record.moduleName - 1);
     std::memcpy(record.moduleName, name, length);
-    UiDialogBox(host.module, IDD_VERSION, host.main, VersionDialogProc,
-                reinterpret_cast<std::intptr_t>(&record));
+    ShowDialog(host, IDD_VERSION, VersionDialogProc, &record);
     return 1;
 }
 
