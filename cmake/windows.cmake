@@ -25,6 +25,8 @@ set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -I${CMAKE_SOURCE_DIR}/resources -I${CMAKE_
 # DLL, after the layers that call the seam.
 add_library(kelpin_win OBJECT src/platforms/win/platform_win.cpp)
 target_link_libraries(kelpin_win PUBLIC kelpin_seam)
+kelpin_layer_refuses(win_refuses_host kelpin_win host/host.h)
+kelpin_layer_refuses(win_refuses_doubles kelpin_win doubles/model/host_model.h)
 
 # The DLL's front door: the process attach and the four entry points, whose
 # export names differ by architecture (stdcall names are decorated on i686).
