@@ -159,6 +159,24 @@ TEST_F(UnloadEvent, RefusedRemovalOfTheVersionCommandKeepsItRegisteredOnce) {
     EXPECT_THAT(RegisteredIds(), ElementsAre(11, 1, 5, 9, 7, 3));
 }
 
+// A second load whose first registration of 11 is refused says so in the
+// pane and tries once more in the table's place; the other commands come back.
+TEST_F(UnloadEvent, RefusedVersionCommandAtASecondLoadIsToldAndTriedAgain) {
+    StoreFlag(1);
+    ASSERT_EQ(Load(), 1);
+    ASSERT_EQ(AddInMain(main, HostEventUnload), 1);
+    mainWindow().addRequests.clear();
+    mainWindow().refuseAdd = {11};
+    EXPECT_EQ(Load(), 1);
+    EXPECT_THAT(mainWindow().addRequests, ElementsAre(11, 1, 5, 9, 7, 11, 3));
+    EXPECT_THAT(RegisteredIds(), ElementsAre(1, 5, 9, 7, 3));
+    std::vector<std::string> lines = host().OutputLines(main);
+    ASSERT_EQ(lines.size(), 3u); // the about line at each load, and between them:
+    EXPECT_EQ(lines[1], "Cannot enable versioning commands!");
+    EXPECT_EQ(addInState.settings.options & OptVersioning,
+              static_cast<std::uint32_t>(OptVersioning));
+}
+
 // Versioning off: nothing is registered for 11 at the second load either.
 TEST_F(UnloadEvent, LoadAfterUnloadWithVersioningOff) {
     ASSERT_EQ(Load(), 1);
