@@ -9,8 +9,8 @@
 #include <string>
 
 #include "addin/addin.h"
+#include "doubles/headless.h"
 #include "navigation/navigation.h"
-#include "platform/headless/headless.h"
 #include "scanner/scanner.h"
 
 namespace {

@@ -20,7 +20,7 @@
 #include "host/editor_text.h"
 #include "json_text.h"
 #include "output.h"
-#include "platform/platform.h"
+#include "seam/platform.h"
 
 namespace kelpin::cli {
 

@@ -11,7 +11,7 @@
 #include <filesystem>
 #include <sstream>
 
-#include "platform/platform.h"
+#include "seam/platform.h"
 
 namespace kelpin::cli {
 

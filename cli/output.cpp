@@ -9,7 +9,7 @@
 #include <cstring>
 
 #include "cli.h"
-#include "platform/platform.h"
+#include "seam/platform.h"
 
 namespace kelpin::cli {
 

@@ -11,7 +11,7 @@
 #include "host/host.h"
 #include "navigation/navigation.h"
 #include "output.h"
-#include "platform/platform.h"
+#include "seam/platform.h"
 
 namespace kelpin::cli {
 

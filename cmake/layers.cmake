@@ -6,10 +6,13 @@
 #   subsystems      src/navigation, src/comments, src/version
 #   host, scanner   src/host: the host's messages, its editor and pane as the
 #                   commands work them; src/scanner: pure
-#   seam            src/platform/platform.h
+#   seam            src/seam/platform.h, which names nothing above it
 #
-# and the two platforms, src/platform/win and src/platform/headless, which
-# implement the seam and are linked only into executables.
+# and, beside the seam, the platforms that implement it, side by side in
+# src/platforms and linked only into executables: win (the DLL's) and posix
+# (the CLI's files, locks, clock and current directory). The tests' doubles of
+# the Host IDE and the user (tests/doubles) implement it for the tests, the
+# fuzz targets and the benchmarks, and nothing shipped links them.
 #
 # A layer's include root holds only the headers it offers (links into the
 # source tree, made at configure time), and a library's sources see only the
@@ -17,12 +20,12 @@
 # it does not link, does not compile.
 
 # kelpin_expose(<target> <path>...): the paths, relative to the source root,
-# that <target> offers; "src/" is left out of the name they are included by
-# ("src/scanner" is included as "scanner/...").
+# that <target> offers; "src/" or "tests/" is left out of the name they are
+# included by ("src/scanner" is included as "scanner/...").
 function(kelpin_expose target)
   set(root ${CMAKE_BINARY_DIR}/layers/${target})
   foreach(path ${ARGN})
-    string(REGEX REPLACE "^src/" "" name "${path}")
+    string(REGEX REPLACE "^(src|tests)/" "" name "${path}")
     get_filename_component(parent ${root}/${name} DIRECTORY)
     file(MAKE_DIRECTORY ${parent})
     file(CREATE_LINK ${CMAKE_SOURCE_DIR}/${path} ${root}/${name} SYMBOLIC)
@@ -46,7 +49,7 @@ endfunction()
 
 # The bottom: the seam's interface, the resource ids, the host's messages.
 add_library(kelpin_seam INTERFACE)
-kelpin_expose(kelpin_seam src/platform/platform.h)
+kelpin_expose(kelpin_seam src/seam/platform.h)
 add_library(kelpin_resources INTERFACE)
 kelpin_expose(kelpin_resources resources/resource.h)
 # The host's messages and records, how its editors answer for their text,
@@ -66,19 +69,19 @@ kelpin_layer(kelpin_version SOURCES src/version/*.cpp EXPOSE src/version
 
 # The add-in frame on top of them.
 kelpin_layer(kelpin_addin
-  SOURCES src/addin/addin.cpp src/addin/settings.cpp src/addin/setup.cpp
+  SOURCES src/addin/*.cpp
   EXPOSE src/addin
   LINKS kelpin_navigation kelpin_comments kelpin_version kelpin_host kelpin_scanner
     kelpin_resources)
 
-# The headless Host IDE model: portable, used by the headless platform and by
-# the stand-in host that drives the real DLL under Wine.
-kelpin_layer(kelpin_hostmodel SOURCES src/platform/headless/model/*.cpp
-  EXPOSE src/platform/headless/model LINKS kelpin_host)
+# The tests' Host IDE model: portable, used by the doubles the unit tests run
+# on and by the stand-in host that drives the real DLL under Wine.
+kelpin_layer(kelpin_hostmodel SOURCES tests/doubles/model/*.cpp
+  EXPOSE tests/doubles/model LINKS kelpin_host)
 
 # An include that runs up the layers must not build: the scanner naming the
 # add-in frame, a subsystem naming the frame's state, the host's messages
-# naming a platform. Each probe is a file of its own, outside the normal
+# naming the tests' doubles, the seam naming the host. Each probe is a file of its own, outside the normal
 # build; its test compiles it and passes only when the compiler cannot find
 # the header. One allowed include is probed too, so that a probe cannot pass
 # for another reason.
@@ -102,5 +105,8 @@ kelpin_layer_refuses(scanner_refuses_host kelpin_scanner host/host.h)
 kelpin_layer_refuses(comments_refuse_frame kelpin_comments addin/addin.h)
 kelpin_layer_refuses(version_refuses_navigation kelpin_version navigation/navigation.h)
 kelpin_layer_refuses(host_refuses_frame kelpin_host addin/addin.h)
-kelpin_layer_refuses(host_refuses_platform kelpin_host platform/headless/headless.h)
+kelpin_layer_refuses(host_refuses_doubles kelpin_host doubles/headless.h)
+kelpin_layer_refuses(host_refuses_host_model kelpin_host doubles/model/host_model.h)
+kelpin_layer_refuses(seam_refuses_host kelpin_seam host/host.h)
+kelpin_layer_refuses(seam_refuses_scanner kelpin_seam scanner/scanner.h)
 kelpin_layer_probe(comments_see_lookup kelpin_comments scanner/lookup.h)

@@ -1,21 +1,36 @@
-# Linux: the headless platform, the kelpin CLI, unit tests, benchmarks, fuzz targets.
+# Linux: the posix platform, the kelpin CLI, the tests' doubles, unit tests,
+# benchmarks, fuzz targets.
 
-# The headless platform implements the seam: an in-process Host IDE, a
-# scripted user, a registry, and the real Linux files, locks and clock. Its
-# objects go whole into each executable that links it, after the layers that
-# call the seam. The headless dialogs are generated from the resource script
-# of the real ones.
+# The posix platform: files, folder locks, clock and current directory, by
+# their own names (kelpin_posix_base), and the seam's functions that answer
+# with them (kelpin_posix, whose object goes whole into the CLI). Nothing
+# above the seam is visible to it.
+kelpin_layer(kelpin_posix_base SOURCES src/platforms/posix/files.cpp src/platforms/posix/process.cpp
+  EXPOSE src/platforms/posix/posix.h LINKS kelpin_seam)
+add_library(kelpin_posix OBJECT src/platforms/posix/seam.cpp)
+target_link_libraries(kelpin_posix PUBLIC kelpin_posix_base)
+kelpin_layer_refuses(posix_refuses_host kelpin_posix_base host/host.h)
+kelpin_layer_refuses(posix_refuses_doubles kelpin_posix_base doubles/headless.h)
+
+# The tests' doubles implement the seam in place of the platforms: an
+# in-process Host IDE, a scripted user, a registry, and the posix files,
+# locks and clock with failures and a clock to inject. Their objects go whole
+# into each test program that links them, after the layers that call the
+# seam; nothing shipped links them. Their dialogs are generated from the
+# resource script of the real ones.
 set(KELPIN_TEMPLATES_INC ${CMAKE_BINARY_DIR}/generated/dialog_templates.inc)
 add_custom_command(OUTPUT ${KELPIN_TEMPLATES_INC}
   COMMAND ${CMAKE_COMMAND} -DRC=${CMAKE_SOURCE_DIR}/resources/kelpin.rc
     -DOUT=${KELPIN_TEMPLATES_INC} -P ${CMAKE_SOURCE_DIR}/cmake/rc-templates.cmake
   DEPENDS ${CMAKE_SOURCE_DIR}/resources/kelpin.rc ${CMAKE_SOURCE_DIR}/cmake/rc-templates.cmake
-  COMMENT "Generating the headless dialog templates from kelpin.rc")
-file(GLOB KELPIN_HEADLESS_SOURCES CONFIGURE_DEPENDS src/platform/headless/*.cpp)
-add_library(kelpin_headless OBJECT ${KELPIN_HEADLESS_SOURCES} ${KELPIN_TEMPLATES_INC})
-kelpin_expose(kelpin_headless src/platform/headless)
-target_include_directories(kelpin_headless PRIVATE ${CMAKE_BINARY_DIR}/generated)
-target_link_libraries(kelpin_headless PUBLIC kelpin_hostmodel kelpin_seam kelpin_resources)
+  COMMENT "Generating the doubles' dialog templates from kelpin.rc")
+file(GLOB KELPIN_DOUBLES_SOURCES CONFIGURE_DEPENDS tests/doubles/*.cpp)
+add_library(kelpin_doubles OBJECT ${KELPIN_DOUBLES_SOURCES} ${KELPIN_TEMPLATES_INC})
+kelpin_expose(kelpin_doubles tests/doubles/headless.h tests/doubles/templates.h
+  tests/doubles/state.h)
+target_include_directories(kelpin_doubles PRIVATE ${CMAKE_BINARY_DIR}/generated)
+target_link_libraries(kelpin_doubles PUBLIC kelpin_hostmodel kelpin_posix_base kelpin_seam
+  kelpin_resources)
 
 # What the tests share: their support headers, included as "support/...".
 add_library(kelpin_test_support INTERFACE)
@@ -41,13 +56,13 @@ set_source_files_properties(cli/lsp/blocks.cpp cli/lsp/framing.cpp cli/lsp/index
 
 if(KELPIN_FUZZ)
   set(KELPIN_FUZZ_SECONDS 10 CACHE STRING "How long each fuzz target runs in the test")
-  # Each target links only what it tests (and the headless host when it
+  # Each target links only what it tests (and the tests' doubles when it
   # drives a dialog).
   set(KELPIN_FUZZ_LINKS_scanner_fuzz kelpin_scanner)
   set(KELPIN_FUZZ_LINKS_precise_fuzz kelpin_scanner)
   set(KELPIN_FUZZ_LINKS_version_fuzz kelpin_version)
-  set(KELPIN_FUZZ_LINKS_comments_fuzz kelpin_comments kelpin_headless)
-  set(KELPIN_FUZZ_LINKS_lsp_fuzz kelpin_lsp kelpin_headless)
+  set(KELPIN_FUZZ_LINKS_comments_fuzz kelpin_comments kelpin_doubles)
+  set(KELPIN_FUZZ_LINKS_lsp_fuzz kelpin_lsp kelpin_doubles)
   file(GLOB KELPIN_FUZZ_SOURCES CONFIGURE_DEPENDS tests/fuzz/*.cpp)
   foreach(source ${KELPIN_FUZZ_SOURCES})
     get_filename_component(name ${source} NAME_WE)
@@ -82,7 +97,7 @@ target_include_directories(kelpin_cli_lib PUBLIC cli)
 # compile than the command: it is compiled once.
 target_precompile_headers(kelpin_cli_lib PRIVATE <CLI/CLI.hpp>)
 add_executable(kelpin cli/main.cpp)
-target_link_libraries(kelpin PRIVATE kelpin_cli_lib kelpin_headless)
+target_link_libraries(kelpin PRIVATE kelpin_cli_lib kelpin_posix)
 target_precompile_headers(kelpin REUSE_FROM kelpin_cli_lib)
 if(NOT KELPIN_SANITIZE)
   # A binary that runs wherever it is copied, and starts sooner: no shared
@@ -120,7 +135,7 @@ if(KELPIN_UNIT_TESTS)
   file(GLOB KELPIN_TEST_SOURCES CONFIGURE_DEPENDS tests/unit/*.cpp)
   add_executable(kelpin_tests ${KELPIN_TEST_SOURCES})
   target_precompile_headers(kelpin_tests PRIVATE <gmock/gmock.h> <nlohmann/json.hpp>)
-  target_link_libraries(kelpin_tests PRIVATE kelpin_addin kelpin_cli_lib kelpin_headless
+  target_link_libraries(kelpin_tests PRIVATE kelpin_addin kelpin_cli_lib kelpin_doubles
     kelpin_test_support GTest::gtest GTest::gtest_main GTest::gmock)
   target_compile_definitions(kelpin_tests PRIVATE
     KELPIN_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
@@ -151,10 +166,10 @@ endforeach()
 if(KELPIN_BENCH)
   find_package(benchmark REQUIRED)
   # Each links only what it measures: the scanners alone; command 1 needs the
-  # add-in and the headless host it runs on.
+  # add-in and the tests' doubles of the host it runs on.
   add_executable(kelpin_bench bench/scanner_bench.cpp bench/precise_bench.cpp)
   target_link_libraries(kelpin_bench PRIVATE kelpin_scanner benchmark::benchmark)
   add_executable(kelpin_navigation_bench bench/navigation_bench.cpp)
-  target_link_libraries(kelpin_navigation_bench PRIVATE kelpin_addin kelpin_headless
+  target_link_libraries(kelpin_navigation_bench PRIVATE kelpin_addin kelpin_doubles
     benchmark::benchmark)
 endif()

@@ -1,9 +1,9 @@
-# Writes the headless dialog templates from the resource script the real DLL
+# Writes the dialog templates of the tests' doubles from the resource script the real DLL
 # is built with, so the two cannot drift: each dialog's id, caption and, in
 # template (tab) order, each control's id, kind and initial text.
 #   cmake -DRC=resources/kelpin.rc -DOUT=dialog_templates.inc -P rc-templates.cmake
 # A control statement this script does not know stops the build rather than
-# leaving a control out of the headless dialog.
+# leaving a control out of the doubles' dialog.
 
 file(STRINGS "${RC}" lines)
 set(out "// Generated from resources/kelpin.rc by cmake/rc-templates.cmake: do not edit.\n")
@@ -55,7 +55,7 @@ foreach(line IN LISTS lines)
       elseif(statement STREQUAL "CONTROL" AND tail MATCHES "^[ \t]*\"EDIT\"")
         set(kind Edit)
       else()
-        message(FATAL_ERROR "${RC}: a control the headless dialogs cannot show: ${line}")
+        message(FATAL_ERROR "${RC}: a control the doubles' dialogs cannot show: ${line}")
       endif()
     else()
       message(FATAL_ERROR "${RC}: a control statement not understood: ${line}")
@@ -66,7 +66,7 @@ foreach(line IN LISTS lines)
 endforeach()
 
 # Written only when it changes, so an edit elsewhere in the script (an icon,
-# the version) does not rebuild the headless platform.
+# the version) does not rebuild the doubles.
 set(new "${OUT}.new")
 file(WRITE "${new}" "${out}")
 file(COPY_FILE "${new}" "${OUT}" ONLY_IF_DIFFERENT)

@@ -23,8 +23,10 @@ set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -I${CMAKE_SOURCE_DIR}/resources -I${CMAKE_
 
 # The Windows platform: the seam on Win32. Its objects go whole into the
 # DLL, after the layers that call the seam.
-add_library(kelpin_win OBJECT src/platform/win/platform_win.cpp)
+add_library(kelpin_win OBJECT src/platforms/win/platform_win.cpp)
 target_link_libraries(kelpin_win PUBLIC kelpin_seam)
+kelpin_layer_refuses(win_refuses_host kelpin_win host/host.h)
+kelpin_layer_refuses(win_refuses_doubles kelpin_win doubles/model/host_model.h)
 
 # The DLL's front door: the process attach and the four entry points, whose
 # export names differ by architecture (stdcall names are decorated on i686).
@@ -48,7 +50,7 @@ add_test(NAME dll.check
     $<TARGET_FILE:kelpin>)
 set_tests_properties(dll.check PROPERTIES LABELS static)
 
-# The stand-in Host IDE: real windows around the headless editor model.
+# The stand-in Host IDE: real windows around the tests' editor model.
 file(GLOB KELPIN_WINE_HOST_SOURCES CONFIGURE_DEPENDS tests/wine/*.cpp)
 if(KELPIN_WINE_HOST_SOURCES)
   add_executable(kelpin_wine_host ${KELPIN_WINE_HOST_SOURCES})

@@ -16,31 +16,34 @@ namespace kelpin {
 
 AddInState addInState;
 
-const char VersionString[] = "Ver 00.00.00.01 - Build 0426";
-const char VersionDate[] = "Sep 27 2005";
-const char VersionTime[] = "16:57:50";
-
 namespace {
+
+// How a load treats a command's registration.
+enum class Registration : std::uint8_t {
+    Required,   // a refusal ends the load at once, with 0
+    Versioning, // only while versioning is on and the host does not hold it
+                // still; a refusal leaves versioning on, and the load goes on
+    Last,       // after the about line; the host's answer is the load's result
+};
 
 struct CommandEntry {
     std::int32_t id;
     const char* name;
     int icon;
     std::uint32_t flags;
+    Registration registration;
 };
 
-// Registered in this order at load; command 11 only while versioning is on.
+// The commands, in the order a load registers them and an unload removes
+// them (command 11 whether or not it is registered).
 constexpr CommandEntry Commands[] = {
-    {CmdFunctionPrototypes, "Function prototypes", IDI_PROTOTYPES, 0},
-    {CmdFunctionComment, "Edit function comment", IDI_FUNCTION_COMMENT, 7},
-    {CmdModuleComment, "Edit module comment", IDI_MODULE_COMMENT, 7},
-    {CmdFindUsage, "Find element usage", IDI_FIND_USAGE, 7},
-    {CmdEditVersion, "Edit Version/Build", IDI_EDIT_VERSION, 0},
-    {CmdCurrentFunction, "Current f&unction", IDI_CURRENT_FUNCTION, 7},
+    {CmdFunctionPrototypes, "Function prototypes", IDI_PROTOTYPES, 0, Registration::Required},
+    {CmdFunctionComment, "Edit function comment", IDI_FUNCTION_COMMENT, 7, Registration::Required},
+    {CmdModuleComment, "Edit module comment", IDI_MODULE_COMMENT, 7, Registration::Required},
+    {CmdFindUsage, "Find element usage", IDI_FIND_USAGE, 7, Registration::Required},
+    {CmdEditVersion, "Edit Version/Build", IDI_EDIT_VERSION, 0, Registration::Versioning},
+    {CmdCurrentFunction, "Current f&unction", IDI_CURRENT_FUNCTION, 7, Registration::Last},
 };
-
-// Removed in this order at unload, 11 whether or not it is registered.
-constexpr std::int32_t RemovalOrder[] = {1, 5, 9, 7, 11, 3};
 
 // What a command is given of the add-in's surroundings.
 AddInHost Host() {
@@ -59,28 +62,48 @@ const CommandEntry& Entry(std::int32_t id) {
     return Commands[0];
 }
 
+bool Versioning() {
+    return (addInState.settings.options & OptVersioning) != 0;
+}
+
+// Registers the commands of the table with the host's window main; the load's
+// result. A library the host loads again without freeing it (the add-in
+// turned off and on) knows the window of the earlier load: command 11 is
+// registered there first of all, before the table, as the settings are read;
+// its place in the table is then a second attempt, made only when the host
+// refused the first.
+std::int32_t RegisterCommands(HostWindow earlier, HostWindow main) {
+    if (earlier != 0) RegisterVersionCommandAsRead(earlier);
+    for (const CommandEntry& entry : Commands) {
+        switch (entry.registration) {
+        case Registration::Required:
+            if (AddCommand(main, entry) == 0) return 0;
+            break;
+        case Registration::Versioning:
+            if (Versioning()) RegisterVersionCommand(main);
+            break;
+        case Registration::Last: {
+            char about[4096];
+            std::snprintf(
+                about, sizeof about,
+                "Orvell's Addin toolkit. Based on Tamber functions prototype.\n%s %s - %s",
+                VersionString, VersionDate, VersionTime);
+            OutputLine(main, about);
+            return static_cast<std::int32_t>(AddCommand(main, entry));
+        }
+        }
+    }
+    return 0;
+}
+
 std::int32_t Load(HostWindow window) {
-    RegKey key = OpenSettingsKey(window);
+    HostWindow earlier = addInState.mainWindow;
+    RegKey key = OpenSettingsKey(window, earlier);
     if (key == 0) return 0;
-    // The settings are read before the main window is known: what ReadSettings
-    // sends to it reaches no window at the first load, and command 11 is
-    // registered below once the window is set.
-    ReadSettings(key);
+    addInState.settings = ReadSettings(key, addInState.settings);
     RegistryCloseKey(key);
     addInState.mainWindow = window;
-
-    for (std::int32_t id :
-         {CmdFunctionPrototypes, CmdFunctionComment, CmdModuleComment, CmdFindUsage})
-        if (AddCommand(window, Entry(id)) == 0) return 0;
-    if (addInState.options & OptVersioning) RegisterVersionCommand();
-
-    char about[4096];
-    std::snprintf(about, sizeof about,
-                  "Orvell's Addin toolkit. Based on Tamber functions prototype.\n%s %s - %s",
-                  VersionString, VersionDate, VersionTime);
-    OutputLine(window, about);
-    // The host's answer to the last registration is the load's result.
-    return static_cast<std::int32_t>(AddCommand(window, Entry(CmdCurrentFunction)));
+    return RegisterCommands(earlier, window);
 }
 
 // Every removal is asked for, even after the host refused one: a command left
@@ -90,11 +113,11 @@ std::int32_t Load(HostWindow window) {
 // refused removal leaves it registered, and the flag says so.
 std::int32_t Unload(HostWindow window) {
     std::int32_t result = 1;
-    for (std::int32_t id : RemovalOrder) {
-        if (PlatformSendMessage(window, HostMsgRemoveCommand, static_cast<std::uintptr_t>(id), 0) ==
-            0)
+    for (const CommandEntry& entry : Commands) {
+        if (PlatformSendMessage(window, HostMsgRemoveCommand, static_cast<std::uintptr_t>(entry.id),
+                                0) == 0)
             result = 0;
-        else if (id == CmdEditVersion)
+        else if (entry.id == CmdEditVersion)
             addInState.versionCommandRegistered = 0;
     }
     return result;
@@ -140,14 +163,31 @@ std::int32_t Dispatch(std::int32_t id, const char* text) {
     case CmdFunctionComment: return FunctionAtCaret(text, id);
     case CmdFindUsage: return FindElementUsage(addInState.mainWindow);
     case CmdModuleComment: return ModuleComment();
-    case CmdEditVersion:
-        return EditVersionCommand(Host(), (addInState.options & OptVersioning) != 0,
-                                  addInState.projectWindow);
+    case CmdEditVersion: return EditVersionCommand(Host(), Versioning(), addInState.projectWindow);
     default: return 0;
     }
 }
 
 } // namespace
+
+int RegisterVersionCommand(HostWindow main) {
+    addInState.settings.options |= OptVersioning;
+    if (!addInState.versionCommandRegistered && AddCommand(main, Entry(CmdEditVersion)) == 0)
+        return 0;
+    addInState.versionCommandRegistered = 1;
+    return 1;
+}
+
+void RegisterVersionCommandAsRead(HostWindow main) {
+    if (Versioning() && RegisterVersionCommand(main) == 0)
+        OutputLine(main, "Cannot enable versioning commands!");
+}
+
+void UnregisterVersionCommand(HostWindow main) {
+    addInState.settings.options &= ~static_cast<std::uint32_t>(OptVersioning);
+    addInState.versionCommandRegistered = 0;
+    PlatformSendMessage(main, HostMsgRemoveCommand, CmdEditVersion, 0);
+}
 
 void ResetAddIn() {
     std::memset(static_cast<void*>(&addInState), 0, sizeof addInState);
@@ -163,7 +203,7 @@ std::int32_t AddInMain(HostWindow window, std::int32_t event) {
     case HostEventUnload: return Unload(window);
     case HostEventProject: addInState.projectWindow = window; return 1;
     case HostEventBuild:
-        if (addInState.options & OptVersioning) StampVersionOnBuild(Host(), window);
+        if (Versioning()) StampVersionOnBuild(Host(), window);
         return 1;
     default: return 1;
     }

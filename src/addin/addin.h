@@ -4,9 +4,10 @@
 
 #include <cstdint>
 
+#include "addin/settings.h"
 #include "host/editor.h"
 #include "host/host.h"
-#include "platform/platform.h"
+#include "seam/platform.h"
 
 namespace kelpin {
 
@@ -30,10 +31,8 @@ struct AddInState {
     ModuleHandle moduleInstance; // where the dialog templates and icons are
     HostWindow mainWindow;       // the host's, from the load event
     HostWindow projectWindow;    // the last one handed over, for command 11
-    std::uint32_t options;       // the stored "flag": OptVersioning and bits kept as read
-    char helpPath[260];          // the Win32 help file; empty: none
+    Settings settings;           // as last read or accepted in the setup dialog
     std::int32_t versionCommandRegistered;
-    RegKey settingsKey; // held by the open setup dialog
 };
 extern AddInState addInState;
 
@@ -48,6 +47,16 @@ std::int32_t AddInMain(HostWindow window, std::int32_t event);
 std::int32_t AddInCommand(std::int32_t id);
 std::int32_t AddInSetup(std::int32_t, std::int32_t);
 std::int32_t AddInHelp(HostWindow window, std::int32_t kind, const char* keyword);
+
+// Command 11 follows the versioning bit, which it sets or clears. Registering
+// gives 1 when the command is registered with the host's window main (now or
+// before), 0 when the host refused it; removing asks the host whatever it
+// holds.
+int RegisterVersionCommand(HostWindow main);
+// Settings that turn versioning on, as they are read: command 11 is
+// registered with main, and a refusal is told in its pane.
+void RegisterVersionCommandAsRead(HostWindow main);
+void UnregisterVersionCommand(HostWindow main);
 
 // The add-in's own version, shown in the about line.
 extern const char VersionString[];

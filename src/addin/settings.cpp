@@ -4,28 +4,23 @@
 #include <cstdio>
 #include <cstring>
 
-#include "addin/addin.h"
-#include "resources/resource.h"
+#include "host/editor.h"
 
 namespace kelpin {
 
 namespace {
 // "W32hlpPath" is always stored with this many bytes, terminator included.
 constexpr unsigned HelpPathStoredSize = 259;
-
-void Output(const char* text) {
-    OutputLine(addInState.mainWindow, text);
-}
 } // namespace
 
-RegKey OpenSettingsKey(HostWindow owner) {
+RegKey OpenSettingsKey(HostWindow owner, HostWindow pane) {
     RegKey key = 0;
     long error = RegistryOpenKey(SettingsKeyPath, &key);
     if (error == 0) return key;
     char message[4096];
     std::snprintf(message, sizeof message, "Not found Key: %s\nERROR %ld\nCreating....\n",
                   SettingsKeyPath, error);
-    Output(message);
+    OutputLine(pane, message);
     error = RegistryCreateKey(SettingsKeyPath, &key);
     if (error == 0) return key;
     std::snprintf(message, sizeof message, "Cannot create key: %s\nERROR %ld", SettingsKeyPath,
@@ -34,51 +29,29 @@ RegKey OpenSettingsKey(HostWindow owner) {
     return 0;
 }
 
-void ReadSettings(RegKey key) {
-    // A value that cannot be read leaves its field as it was.
-    std::uint32_t options = addInState.options;
+Settings ReadSettings(RegKey key, const Settings& current) {
+    Settings settings = current;
+    std::uint32_t options = settings.options;
     unsigned size = sizeof options;
-    if (RegistryQueryValue(key, "flag", nullptr, &options, &size) == 0)
-        addInState.options = options;
+    if (RegistryQueryValue(key, "flag", nullptr, &options, &size) == 0) settings.options = options;
 
-    char path[sizeof addInState.helpPath];
-    std::memcpy(path, addInState.helpPath, sizeof path);
+    char path[sizeof settings.helpPath];
+    std::memcpy(path, settings.helpPath, sizeof path);
     size = HelpPathStoredSize;
     if (RegistryQueryValue(key, "W32hlpPath", nullptr, path, &size) == 0) {
         path[HelpPathStoredSize] = '\0';
-        std::memcpy(addInState.helpPath, path, sizeof path);
+        std::memcpy(settings.helpPath, path, sizeof path);
     }
-
-    if ((addInState.options & OptVersioning) && RegisterVersionCommand() == 0)
-        Output("Cannot enable versioning commands!");
+    return settings;
 }
 
-int RegisterVersionCommand() {
-    addInState.options |= OptVersioning;
-    if (!addInState.versionCommandRegistered) {
-        HostCommandInfo info{HostCommandInfoSize, CmdEditVersion, "Edit Version/Build",
-                             UiLoadIcon(addInState.moduleInstance, IDI_EDIT_VERSION), 0};
-        if (PlatformSendMessage(addInState.mainWindow, HostMsgAddCommand, 0,
-                                reinterpret_cast<std::intptr_t>(&info)) == 0)
-            return 0;
-    }
-    addInState.versionCommandRegistered = 1;
-    return 1;
-}
-
-void UnregisterVersionCommand() {
-    addInState.options &= ~static_cast<std::uint32_t>(OptVersioning);
-    addInState.versionCommandRegistered = 0;
-    PlatformSendMessage(addInState.mainWindow, HostMsgRemoveCommand, CmdEditVersion, 0);
-}
-
-void WriteSettings(RegKey key) {
-    RegistrySetValue(key, "flag", RegTypeDword, &addInState.options, sizeof addInState.options);
+void WriteSettings(RegKey key, const Settings& settings) {
+    RegistrySetValue(key, "flag", RegTypeDword, &settings.options, sizeof settings.options);
     // The stored length is always 259 bytes; after the text's terminator they
     // are zeros, never the tail of an earlier, longer path.
     char path[HelpPathStoredSize] = {};
-    std::size_t length = strnlen(addInState.helpPath, HelpPathStoredSize - 1);
-    std::memcpy(path, addInState.helpPath, length);
+    std::size_t length = strnlen(settings.helpPath, HelpPathStoredSize - 1);
+    std::memcpy(path, settings.helpPath, length);
     RegistrySetValue(key, "W32hlpPath", RegTypeString, path, HelpPathStoredSize);
 }
 

@@ -23,42 +23,58 @@ void FindHelpFile(HostWindow dialog) {
     if (UiChooseOpenFile(chooser)) UiSetItemText(dialog, IDC_HELP_PATH, file);
 }
 
-void EndSetup(HostWindow dialog) {
-    RegistryCloseKey(addInState.settingsKey);
-    addInState.settingsKey = 0;
+// The open dialog's record: the settings key it holds from its
+// initialisation to its end.
+struct SetupRecord {
+    RegKey key;
+};
+
+SetupRecord& RecordOf(HostWindow dialog) {
+    return *reinterpret_cast<SetupRecord*>(UiDialogParam(dialog));
+}
+
+void EndSetup(HostWindow dialog, SetupRecord& record) {
+    RegistryCloseKey(record.key);
+    record.key = 0;
     UiEndDialog(dialog, -1);
 }
 
-void Initialise(HostWindow dialog) {
-    addInState.settingsKey = OpenSettingsKey(dialog);
+void Initialise(HostWindow dialog, SetupRecord& record) {
+    HostWindow main = addInState.mainWindow;
+    record.key = OpenSettingsKey(dialog, main);
     // Without a key the dialog ends as soon as its initialisation returns;
     // the reads below then fail and change nothing.
-    if (addInState.settingsKey == 0) UiEndDialog(dialog, -1);
-    ReadSettings(addInState.settingsKey);
-    UiCheckItem(dialog, IDC_ENABLE_VERSION, (addInState.options & OptVersioning) != 0);
-    UiSetItemText(dialog, IDC_HELP_PATH, addInState.helpPath);
+    if (record.key == 0) UiEndDialog(dialog, -1);
+    Settings& settings = addInState.settings;
+    settings = ReadSettings(record.key, settings);
+    RegisterVersionCommandAsRead(main);
+    UiCheckItem(dialog, IDC_ENABLE_VERSION, (settings.options & OptVersioning) != 0);
+    UiSetItemText(dialog, IDC_HELP_PATH, settings.helpPath);
 }
 
-void Accept(HostWindow dialog) {
+void Accept(HostWindow dialog, SetupRecord& record) {
     if (UiIsItemChecked(dialog, IDC_ENABLE_VERSION))
-        RegisterVersionCommand();
+        RegisterVersionCommand(addInState.mainWindow);
     else
-        UnregisterVersionCommand();
-    std::memset(addInState.helpPath, 0, sizeof addInState.helpPath);
-    UiGetItemText(dialog, IDC_HELP_PATH, addInState.helpPath, HelpPathLimit);
-    WriteSettings(addInState.settingsKey);
-    EndSetup(dialog);
+        UnregisterVersionCommand(addInState.mainWindow);
+    Settings& settings = addInState.settings;
+    std::memset(settings.helpPath, 0, sizeof settings.helpPath);
+    UiGetItemText(dialog, IDC_HELP_PATH, settings.helpPath, HelpPathLimit);
+    WriteSettings(record.key, settings);
+    EndSetup(dialog, record);
 }
 
 std::intptr_t SetupDialog(HostWindow dialog, unsigned message, std::uintptr_t wParam,
-                          std::intptr_t) {
+                          std::intptr_t lParam) {
     switch (message) {
-    case UiMsgInitDialog: Initialise(dialog); return 1; // the dialog sets the default focus
+    case UiMsgInitDialog: // the dialog sets the default focus
+        Initialise(dialog, *reinterpret_cast<SetupRecord*>(lParam));
+        return 1;
     case UiMsgSize: return 1;
     case UiMsgCommand:
         switch (UiLowWord(wParam)) {
-        case UiIdOk: Accept(dialog); return 1;
-        case UiIdCancel: EndSetup(dialog); return 1;
+        case UiIdOk: Accept(dialog, RecordOf(dialog)); return 1;
+        case UiIdCancel: EndSetup(dialog, RecordOf(dialog)); return 1;
         case IDC_FIND_HELP: FindHelpFile(dialog); return 1;
         default: return 0;
         }
@@ -69,14 +85,15 @@ std::intptr_t SetupDialog(HostWindow dialog, unsigned message, std::uintptr_t wP
 } // namespace
 
 std::int32_t AddInSetup(std::int32_t, std::int32_t) {
-    return static_cast<std::int32_t>(
-        UiDialogBox(addInState.moduleInstance, IDD_SETUP, addInState.mainWindow, SetupDialog, 0));
+    SetupRecord record{0};
+    return ShowDialog({addInState.moduleInstance, addInState.mainWindow}, IDD_SETUP, SetupDialog,
+                      &record);
 }
 
 std::int32_t AddInHelp(HostWindow window, std::int32_t kind, const char* keyword) {
-    if (addInState.helpPath[0] == '\0' || kind != HostHelpKeyword) return 0;
-    return UiWinHelp(window, addInState.helpPath, HelpKey,
-                     reinterpret_cast<std::uintptr_t>(keyword));
+    const char* helpPath = addInState.settings.helpPath;
+    if (helpPath[0] == '\0' || kind != HostHelpKeyword) return 0;
+    return UiWinHelp(window, helpPath, HelpKey, reinterpret_cast<std::uintptr_t>(keyword));
 }
 
 } // namespace kelpin

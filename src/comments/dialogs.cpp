@@ -129,9 +129,7 @@ std::intptr_t CommentDialog(HostWindow dialog, unsigned message, std::uintptr_t 
 }
 
 std::int32_t Show(const AddInHost& host, CommentDialogRecord& record) {
-    return static_cast<std::int32_t>(UiDialogBox(host.module, record.kind.templateId, host.main,
-                                                 CommentDialog,
-                                                 reinterpret_cast<std::intptr_t>(&record)));
+    return ShowDialog(host, record.kind.templateId, CommentDialog, &record);
 }
 
 } // namespace

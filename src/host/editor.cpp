@@ -72,4 +72,10 @@ void OutputLine(HostWindow main, const char* text) {
     PlatformSendMessage(main, HostMsgOutput, 0, reinterpret_cast<std::intptr_t>(text));
 }
 
+std::int32_t ShowDialog(const AddInHost& host, int templateId, DialogProc proc,
+                        const void* record) {
+    return static_cast<std::int32_t>(UiDialogBox(host.module, templateId, host.main, proc,
+                                                 reinterpret_cast<std::intptr_t>(record)));
+}
+
 } // namespace kelpin

@@ -11,7 +11,7 @@
 #include <string>
 
 #include "host/host.h"
-#include "platform/platform.h"
+#include "seam/platform.h"
 
 namespace kelpin {
 
@@ -22,6 +22,11 @@ struct AddInHost {
     ModuleHandle module;
     HostWindow main;
 };
+
+// Runs dialog templateId of the add-in's module modally over the host's main
+// window; its procedure is given record with UiMsgInitDialog, and later has
+// it from UiDialogParam. The dialog's result, or -1 when it cannot be made.
+std::int32_t ShowDialog(const AddInHost& host, int templateId, DialogProc proc, const void* record);
 
 // Flags of MoveCaret.
 enum : unsigned { MoveCaretLine = 1, MoveCaretScroll = 2 };

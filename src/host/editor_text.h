@@ -1,6 +1,6 @@
 // How a source editor of the host answers for its text: the first position
 // of a line, the line of a position and the text search, for a text held as
-// bytes. The headless host's editors answer with these, and the add-in's own
+// bytes. The tests' host model answers with these, and the add-in's own
 // work on a file's text (the CLI) goes through them too, so that both agree
 // with each other and with what an edit control does.
 #pragma once

@@ -8,7 +8,7 @@
 
 #include <cstdint>
 
-#include "platform/platform.h"
+#include "seam/platform.h"
 
 namespace kelpin {
 

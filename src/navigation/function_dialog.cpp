@@ -30,18 +30,22 @@ std::intptr_t FunctionDialog(HostWindow dialog, unsigned message, std::uintptr_t
         case UiIdCancel: UiEndDialog(dialog, 0); return 1;
         default: return 0;
         }
+    default: return EndOnClose(dialog, message);
+    }
+}
+
+} // namespace
+
+std::intptr_t EndOnClose(HostWindow dialog, unsigned message) {
+    switch (message) {
     case UiMsgClose: UiEndDialog(dialog, 0); return 1;
     case UiMsgSize: return 1;
     default: return 0;
     }
 }
 
-} // namespace
-
 std::int32_t ShowFunctionDialog(const AddInHost& host, const CurrentFunction& function) {
-    return static_cast<std::int32_t>(UiDialogBox(host.module, IDD_FUNCTION, host.main,
-                                                 FunctionDialog,
-                                                 reinterpret_cast<std::intptr_t>(&function)));
+    return ShowDialog(host, IDD_FUNCTION, FunctionDialog, &function);
 }
 
 } // namespace kelpin

@@ -18,6 +18,10 @@ std::int32_t ShowPrototypeDialog(const AddInHost& host);
 // Command 3: dialog 1002 on the function at the caret. Its result is the
 // 1-based line to go to, or 0 or -1 for none.
 std::int32_t ShowFunctionDialog(const AddInHost& host, const CurrentFunction& function);
+// What both navigation dialogs do with a message their own cases leave:
+// closing the window ends the dialog with 0, a size message is handled and
+// nothing done, and anything else is left to the system (0).
+std::intptr_t EndOnClose(HostWindow dialog, unsigned message);
 // Command 7: selects the next occurrence of the selected text; 1 when it
 // selected one, else 0.
 std::int32_t FindElementUsage(HostWindow main);

@@ -1,24 +1,15 @@
-// The prototype listing: a header text for the active source file, built from
-// what the scanner reports, shown in dialog 1001 and saved as the user asks.
+// Dialog 1001: the prototype listing of the active source file, shown for the
+// user to edit and saved as they ask.
 #include <cstring>
 #include <memory>
 #include <string>
 
 #include "navigation/navigation.h"
 #include "resources/resource.h"
-#include "scanner/scanner.h"
 
 namespace kelpin {
 
 namespace {
-
-// The scanner's begin handler: one prototype line per function. A line is
-// never cut, however long the declaration the scanner collected.
-void ListPrototype(std::int32_t, const char* declaration, void* context) {
-    std::string& listing = *static_cast<std::string*>(context);
-    listing += declaration;
-    listing += ";\r\n";
-}
 
 // The document's path as the host gives it; empty when it gives none.
 std::string DocumentPath(HostWindow main) {
@@ -33,7 +24,11 @@ std::string DocumentPath(HostWindow main) {
     return info.path;
 }
 
-// The dialog takes its own copy of the editor's text.
+// The dialog asks the host for its own copy of the editor's text, apart from
+// the copy the command was dispatched with, which it is not given: the host
+// sees the requests for the text (the active editor, the text's length, the
+// text) a second time when the dialog opens, as the host has always seen
+// them from this command.
 void FillListing(HostWindow dialog, const AddInHost& host) {
     std::unique_ptr<char[]> text = FetchEditorText(host.main);
     if (text == nullptr) return;
@@ -53,44 +48,6 @@ void SaveAs(HostWindow dialog) {
 }
 
 } // namespace
-
-std::string GuardName(const char* documentPath) {
-    std::string path = documentPath;
-    for (char& c : path)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    std::string::size_type dot = path.rfind('.');
-    if (dot == std::string::npos) return "foo";
-    path.resize(dot);
-    std::string::size_type slash = path.rfind('\\');
-    if (slash == std::string::npos) return "foo";
-    return path.substr(slash + 1);
-}
-
-std::string IdentifierGuardName(const char* documentPath) {
-    std::string guard = GuardName(documentPath);
-    for (char& c : guard)
-        if (!((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9'))) c = '_';
-    return guard;
-}
-
-std::string PrototypeHeaderOpening(std::string_view guard, std::string_view lineEnd) {
-    std::string text;
-    (((text += "#ifndef __") += guard) += "_H__") += lineEnd;
-    (((text += "#define __") += guard) += "_H__") += lineEnd;
-    return text += lineEnd;
-}
-
-std::string PrototypeHeaderClosing(std::string_view guard, std::string_view lineEnd) {
-    std::string text(lineEnd);
-    return (((text += "#endif\t// ") += guard) += "_H__") += lineEnd;
-}
-
-std::string PrototypeListing(const char* text, const char* documentPath) {
-    std::string guard = GuardName(documentPath);
-    std::string listing = PrototypeHeaderOpening(guard, "\r\n");
-    ScanFunctions(text, ListPrototype, nullptr, &listing);
-    return listing += PrototypeHeaderClosing(guard, "\r\n");
-}
 
 int ChooseHeaderFile(HostWindow owner, char* fileName) {
     static const char filter[] = "Include file (.h)\0*.h\0File (*.*)\0*.*\0";
@@ -127,18 +84,14 @@ std::intptr_t FunctionsDialog(HostWindow dialog, unsigned message, std::uintptr_
         case UiIdCancel: UiEndDialog(dialog, 1); return 1;
         default: return 0;
         }
-    case UiMsgClose: UiEndDialog(dialog, 0); return 1;
-    case UiMsgSize: return 1;
-    default: return 0;
+    default: return EndOnClose(dialog, message);
     }
 }
 
 } // namespace
 
 std::int32_t ShowPrototypeDialog(const AddInHost& host) {
-    return static_cast<std::int32_t>(UiDialogBox(host.module, IDD_FUNCTIONS, host.main,
-                                                 FunctionsDialog,
-                                                 reinterpret_cast<std::intptr_t>(&host)));
+    return ShowDialog(host, IDD_FUNCTIONS, FunctionsDialog, &host);
 }
 
 } // namespace kelpin

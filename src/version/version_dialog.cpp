@@ -106,52 +106,13 @@ std::intptr_t VersionDialogProc(HostWindow dialog, unsigned message, std::uintpt
 
 } // namespace
 
-int LoadVersionNumbers(const char* name, VersionNumbers* numbers, int* reason) {
-    std::string source;
-    if (!ReadVersionFile(name, VersionFile::Source, &source)) {
-        if (reason != nullptr) *reason = errno;
-        return VersionCannotCreate;
-    }
-    return ReadVersionNumbers(source, numbers);
-}
-
-int SaveVersionNumbers(const VersionModuleNames& module, const VersionNumbers& numbers,
-                       int* reason) {
-    const char* name = module.path.c_str();
-    // Not in the middle of a build's read and rewrite, which would undo it.
-    FolderLockScope lock(VersionFilePath(name, VersionFile::Source).c_str());
-    if (WriteVersionFile(name, VersionFile::Source, VersionSourceText(module.include, numbers)))
-        return VersionOk;
-    if (reason != nullptr) *reason = errno;
-    return VersionCannotCreate;
-}
-
-int SaveVersionNumbers(const char* name, const VersionNumbers& numbers) {
-    return SaveVersionNumbers(AddInModuleNames(name), numbers);
-}
-
-std::int32_t VersionFieldValue(const char* text) {
-    while (IsWhitespace(*text))
-        ++text;
-    bool negative = *text == '-';
-    if (*text == '-' || *text == '+') ++text;
-    std::int64_t value = 0;
-    for (; IsDigit(*text); ++text)
-        if (value <= INT32_MAX) value = value * 10 + (*text - '0');
-    if (negative) value = -value;
-    if (value > INT32_MAX) return INT32_MAX;
-    if (value < INT32_MIN) return INT32_MIN;
-    return static_cast<std::int32_t>(value);
-}
-
 int ShowVersionDialog(const AddInHost& host, const char* name) {
     // The name is kept in 1024 bytes: a longer one is cut, and then names
     // no file the dialog can open.
     VersionDialogRecord record{host, {}};
     std::size_t length = strnlen(name, sizeof record.moduleName - 1);
     std::memcpy(record.moduleName, name, length);
-    UiDialogBox(host.module, IDD_VERSION, host.main, VersionDialogProc,
-                reinterpret_cast<std::intptr_t>(&record));
+    ShowDialog(host, IDD_VERSION, VersionDialogProc, &record);
     return 1;
 }
 

@@ -41,4 +41,28 @@ bool WriteVersionFile(const char* name, VersionFile file, std::string_view text)
            FileReplace(VersionFilePath(name, file).c_str(), DiskText(text));
 }
 
+int LoadVersionNumbers(const char* name, VersionNumbers* numbers, int* reason) {
+    std::string source;
+    if (!ReadVersionFile(name, VersionFile::Source, &source)) {
+        if (reason != nullptr) *reason = errno;
+        return VersionCannotCreate;
+    }
+    return ReadVersionNumbers(source, numbers);
+}
+
+int SaveVersionNumbers(const VersionModuleNames& module, const VersionNumbers& numbers,
+                       int* reason) {
+    const char* name = module.path.c_str();
+    // Not in the middle of a build's read and rewrite, which would undo it.
+    FolderLockScope lock(VersionFilePath(name, VersionFile::Source).c_str());
+    if (WriteVersionFile(name, VersionFile::Source, VersionSourceText(module.include, numbers)))
+        return VersionOk;
+    if (reason != nullptr) *reason = errno;
+    return VersionCannotCreate;
+}
+
+int SaveVersionNumbers(const char* name, const VersionNumbers& numbers) {
+    return SaveVersionNumbers(AddInModuleNames(name), numbers);
+}
+
 } // namespace kelpin

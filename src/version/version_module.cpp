@@ -2,6 +2,8 @@
 // increment.
 #include "version/version_module.h"
 
+#include "version/version.h"
+
 #include "scanner/chars.h"
 
 #include <climits>
@@ -223,6 +225,20 @@ std::string VersionText(const VersionNumbers& numbers) {
                   numbers.components[1], numbers.components[2], numbers.components[3],
                   numbers.build);
     return text;
+}
+
+std::int32_t VersionFieldValue(const char* text) {
+    while (IsWhitespace(*text))
+        ++text;
+    bool negative = *text == '-';
+    if (*text == '-' || *text == '+') ++text;
+    std::int64_t value = 0;
+    for (; IsDigit(*text); ++text)
+        if (value <= INT32_MAX) value = value * 10 + (*text - '0');
+    if (negative) value = -value;
+    if (value > INT32_MAX) return INT32_MAX;
+    if (value < INT32_MIN) return INT32_MIN;
+    return static_cast<std::int32_t>(value);
 }
 
 } // namespace kelpin

@@ -13,7 +13,7 @@
 #include <string_view>
 
 #include "comments/comments.h"
-#include "platform/headless/headless.h"
+#include "doubles/headless.h"
 #include "resources/resource.h"
 #include "support/field_text_model.h"
 

@@ -61,8 +61,8 @@ TEST_F(LoadEvent, FirstUseCreatesTheKeyAndItsLineReachesNoWindow) {
     EXPECT_FALSE(headless::Registry().count(SettingsKeyPath));
     EXPECT_EQ(Load(), 1);
     EXPECT_TRUE(headless::Registry().count(SettingsKeyPath));
-    EXPECT_EQ(addInState.options, 0u);
-    EXPECT_STREQ(addInState.helpPath, "");
+    EXPECT_EQ(addInState.settings.options, 0u);
+    EXPECT_STREQ(addInState.settings.helpPath, "");
     // The "Not found Key" line was sent before the main window was known.
     for (const std::string& line : host().OutputLines(main))
         EXPECT_EQ(line.find("Not found Key"), std::string::npos);
@@ -94,7 +94,7 @@ TEST_F(LoadEvent, RefusedVersionCommandKeepsVersioningOn) {
     mainWindow().refuseAdd = {11};
     EXPECT_EQ(Load(), 1);
     EXPECT_THAT(RegisteredIds(), ElementsAre(1, 5, 9, 7, 3));
-    EXPECT_EQ(addInState.options, 5u);
+    EXPECT_EQ(addInState.settings.options, 5u);
     EXPECT_FALSE(addInState.versionCommandRegistered);
 }
 
@@ -157,6 +157,24 @@ TEST_F(UnloadEvent, RefusedRemovalOfTheVersionCommandKeepsItRegisteredOnce) {
     EXPECT_EQ(Load(), 1);
     EXPECT_THAT(mainWindow().addRequests, ElementsAre(1, 5, 9, 7, 3));
     EXPECT_THAT(RegisteredIds(), ElementsAre(11, 1, 5, 9, 7, 3));
+}
+
+// A second load whose first registration of 11 is refused says so in the
+// pane and tries once more in the table's place; the other commands come back.
+TEST_F(UnloadEvent, RefusedVersionCommandAtASecondLoadIsToldAndTriedAgain) {
+    StoreFlag(1);
+    ASSERT_EQ(Load(), 1);
+    ASSERT_EQ(AddInMain(main, HostEventUnload), 1);
+    mainWindow().addRequests.clear();
+    mainWindow().refuseAdd = {11};
+    EXPECT_EQ(Load(), 1);
+    EXPECT_THAT(mainWindow().addRequests, ElementsAre(11, 1, 5, 9, 7, 11, 3));
+    EXPECT_THAT(RegisteredIds(), ElementsAre(1, 5, 9, 7, 3));
+    std::vector<std::string> lines = host().OutputLines(main);
+    ASSERT_EQ(lines.size(), 3u); // the about line at each load, and between them:
+    EXPECT_EQ(lines[1], "Cannot enable versioning commands!");
+    EXPECT_EQ(addInState.settings.options & OptVersioning,
+              static_cast<std::uint32_t>(OptVersioning));
 }
 
 // Versioning off: nothing is registered for 11 at the second load either.

@@ -12,7 +12,7 @@
 #include <filesystem>
 
 #include "cli_runner.h"
-#include "platform/platform.h"
+#include "seam/platform.h"
 
 namespace kelpin::testing {
 namespace {
@@ -33,7 +33,7 @@ TEST(FileCanCreate, OnlyWhereAFileCouldBeWrittenNow) {
     EXPECT_FALSE(FileCanCreate((dir / "nowhere/missing.h").c_str()));
     EXPECT_FALSE(FileCanCreate((file + "/under-a-file.h").c_str()));
 
-    // Windows' read-only attribute, kept by the headless platform: a file
+    // Windows' read-only attribute, kept by the posix platform: a file
     // without write bits, and a folder without them for new files.
     ASSERT_EQ(::chmod(file.c_str(), 0444), 0);
     EXPECT_FALSE(FileCanCreate(file.c_str()));

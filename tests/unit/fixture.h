@@ -8,7 +8,7 @@
 
 #include "addin/addin.h"
 #include "addin/settings.h"
-#include "platform/headless/headless.h"
+#include "doubles/headless.h"
 
 namespace kelpin::testing {
 

@@ -95,7 +95,7 @@ TEST_F(Setup, CheckedTwiceRegistersCommand11Once) {
 
 TEST_F(Setup, OpeningRegistersCommand11WhenTheHostRefusedItAtLoad) {
     // Versioning was switched on, but the host refused command 11 at load.
-    addInState.options = OptVersioning;
+    addInState.settings.options = OptVersioning;
     addInState.versionCommandRegistered = 0;
     StoreFlag(1);
     OpenSetup([](headless::DialogDriver& d) { d.Press(UiIdCancel); });
@@ -125,7 +125,8 @@ TEST_F(Setup, AVersionCommandTheHostRefusesIsReportedAndVersioningStaysOn) {
     });
     EXPECT_TRUE(checked);
     EXPECT_THAT(host().OutputLines(main), ElementsAre("Cannot enable versioning commands!"));
-    EXPECT_EQ(addInState.options & OptVersioning, static_cast<std::uint32_t>(OptVersioning));
+    EXPECT_EQ(addInState.settings.options & OptVersioning,
+              static_cast<std::uint32_t>(OptVersioning));
     EXPECT_FALSE(addInState.versionCommandRegistered);
 }
 
@@ -178,7 +179,7 @@ TEST_F(Setup, HelpPathIsStoredWith259BytesAndZerosAfterIt) {
     ASSERT_EQ(value.data.size(), 259u);
     EXPECT_EQ(value.data.substr(0, 9), std::string("C:\\x.hlp\0", 9));
     EXPECT_EQ(value.data.find_first_not_of('\0', 9), std::string::npos);
-    EXPECT_STREQ(addInState.helpPath, "C:\\x.hlp");
+    EXPECT_STREQ(addInState.settings.helpPath, "C:\\x.hlp");
 }
 
 TEST_F(Setup, HelpPathIsCutTo258Characters) {
@@ -186,7 +187,7 @@ TEST_F(Setup, HelpPathIsCutTo258Characters) {
         d.Type(IDC_HELP_PATH, std::string(300, 'p'));
         d.Press(UiIdOk);
     });
-    EXPECT_EQ(std::string(addInState.helpPath), std::string(258, 'p'));
+    EXPECT_EQ(std::string(addInState.settings.helpPath), std::string(258, 'p'));
     EXPECT_EQ(Stored().at("W32hlpPath").data, std::string(258, 'p') + '\0');
 }
 
@@ -224,7 +225,7 @@ using KeywordHelp = HostTest;
 TEST_F(KeywordHelp, AnswersOnlyKeywordRequestsWithAHelpFile) {
     Load();
     EXPECT_EQ(AddInHelp(main, 2, "printf"), 0); // no help file
-    std::strcpy(addInState.helpPath, "C:\\help\\win32.hlp");
+    std::strcpy(addInState.settings.helpPath, "C:\\help\\win32.hlp");
     EXPECT_EQ(AddInHelp(main, 1, "printf"), 0);
     EXPECT_TRUE(headless::HelpCalls().empty());
 

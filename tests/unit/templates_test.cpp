@@ -7,7 +7,7 @@
 #include <tuple>
 #include <vector>
 
-#include "platform/headless/templates.h"
+#include "doubles/templates.h"
 #include "resources/resource.h"
 
 namespace kelpin::headless {

@@ -81,7 +81,7 @@
 // with no script at all, fails the scenario and is closed, so nothing hangs;
 // a watchdog ends a scenario that runs too long.
 //
-// The Windows seam (src/platform/win) is linked into the host as well, and
+// The Windows seam (src/platforms/win) is linked into the host as well, and
 // its calls are watched the same way: scenarios/seam.cpp tries it directly.
 #pragma once
 
@@ -95,8 +95,8 @@
 #include <string>
 #include <vector>
 
+#include "doubles/model/host_model.h"
 #include "host/host.h"
-#include "platform/headless/model/host_model.h"
 #include "resources/resource.h"
 
 namespace kelpin::wine {

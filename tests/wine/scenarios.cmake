@@ -7,7 +7,7 @@ file(GLOB KELPIN_WINE_SCENARIO_SOURCES CONFIGURE_DEPENDS
 target_sources(kelpin_wine_host PRIVATE ${KELPIN_WINE_SCENARIO_SOURCES})
 target_link_libraries(kelpin_wine_host PRIVATE version)
 # The Windows seam itself, for the scenarios that try it without the add-in.
-target_sources(kelpin_wine_host PRIVATE ${CMAKE_SOURCE_DIR}/src/platform/win/platform_win.cpp)
+target_sources(kelpin_wine_host PRIVATE ${CMAKE_SOURCE_DIR}/src/platforms/win/platform_win.cpp)
 
 # The host and the add-in alone in their folder: the DLL must load with no
 # other DLL beside it.

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/platform.h"
+#include "seam/platform.h"
 #include "tests/wine/harness.h"
 
 using namespace kelpin;

@@ -1,4 +1,4 @@
-#include "platform/headless/templates.h"
+#include "doubles/templates.h"
 
 #include "resources/resource.h"
 

@@ -1,4 +1,4 @@
-#include "platform/headless/model/host_model.h"
+#include "doubles/model/host_model.h"
 
 #include "host/editor_text.h"
 

@@ -1,7 +1,7 @@
 // An in-process Host IDE: a main window, project windows and source editors
 // holding byte texts, answering every host message the add-in sends.
 //
-// It stands in for the real IDE on Linux (tests and the CLI) and, inside the
+// It stands in for the real IDE in the tests on Linux and, inside the
 // stand-in host that loads the real DLL under Wine, it is the editor model
 // behind real windows. Window handles are chosen by the caller or handed out
 // from a counter; a message to an unknown window yields 0.

@@ -4,16 +4,12 @@
 #include <cstdio>
 #include <cstring>
 
-#include "platform/headless/state.h"
+#include "doubles/state.h"
 
 namespace kelpin::headless {
 
 std::vector<MessageBoxRecord>& MessageBoxes() {
     return S().boxes;
-}
-
-void EchoMessageBoxes(bool toStderr) {
-    S().echoBoxes = toStderr;
 }
 
 void ExpectDialog(DialogScript script) {
@@ -232,12 +228,6 @@ void UiFocusItemEnd(HostWindow window, int id) {
 
 int UiMessageBox(HostWindow owner, const char* text, const char* caption, unsigned flags) {
     S().boxes.push_back({owner, text ? text : "", caption ? caption : "", flags});
-    if (S().echoBoxes) {
-        std::string shown = text ? text : "";
-        while (!shown.empty() && shown.back() == '\n')
-            shown.pop_back();
-        std::fprintf(stderr, "%s: %s\n", caption ? caption : "", shown.c_str());
-    }
     return 1; // IDOK
 }
 

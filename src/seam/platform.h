@@ -1,13 +1,16 @@
 // The platform seam: everything the add-in asks of the operating system.
 //
-// The core is written once against these plain functions. Two implementations
-// stand beside each other: win/ talks to Win32 (SendMessageA, the registry,
-// dialogs from resource templates, common dialogs, WinHelp), headless/ answers
-// from an in-process Host IDE and scripted user so that every command runs on
-// Linux, in the tests and in the kelpin CLI. Exactly one is linked.
+// The core is written once against these plain functions, and each program
+// links exactly one implementation of the ones it calls. The platforms stand
+// side by side in src/platforms: win talks to Win32 (SendMessageA, the
+// registry, dialogs from resource templates, common dialogs, WinHelp, files)
+// for the DLL; posix gives the command-line tool its files, locks, clock and
+// current directory, which are all of the seam it calls. The tests link
+// doubles (tests/doubles): an in-process Host IDE, a fake registry and a
+// scripted user over the POSIX files.
 //
 // Handles are plain integers wide enough for a pointer: on the 32-bit host a
-// window handle is an HWND, in the headless host it is an index.
+// window handle is an HWND, in the tests' host it is an index.
 #pragma once
 
 #include <cstddef>
@@ -45,7 +48,7 @@ IconHandle UiLoadIcon(ModuleHandle module, int resourceId);
 
 // ---- Dialogs ----------------------------------------------------------------
 // Dialog messages carry the Win32 numbers, so one dialog procedure serves the
-// real dialog and the headless one.
+// real dialog and the tests' scripted one.
 enum : unsigned {
     UiMsgSize = 0x0005,
     UiMsgClose = 0x0010,
@@ -127,8 +130,8 @@ int UiChooseSaveFile(const FileChooser& chooser);
 int UiWinHelp(HostWindow window, const char* helpFile, unsigned command, std::uintptr_t data);
 
 // ---- Files ------------------------------------------------------------------
-// On a failure the headless platform leaves the reason in errno, for the CLI
-// to tell; the Windows platform need not.
+// On a failure the POSIX platform leaves the reason in errno, for the CLI to
+// tell; the Windows platform need not.
 // Reads a whole file as bytes; false when it cannot be opened or read.
 bool FileReadAll(const char* path, std::string* contents);
 // True when the file exists and could be opened for reading and writing. A

@@ -1,9 +1,12 @@
-// Control of the headless platform: the in-process Host IDE the seam talks
-// to, the registry, the scripted user who answers dialogs, message boxes and
-// file choosers, the clock, the current directory and injected file failures.
+// The tests' platform: doubles of the Host IDE and the user for the add-in's
+// code to run against on Linux. The in-process Host IDE the seam talks to,
+// the registry, the scripted user who answers dialogs, message boxes and file
+// choosers; the files, locks, clock and current directory are the POSIX
+// platform's, with a clock and a current directory to set and injected file
+// failures.
 //
-// Tests set it up and inspect it; the CLI sets it up from the command line.
-// Reset() puts everything back to a fresh, empty state.
+// Tests, fuzz targets and benchmarks link it; nothing shipped does. Tests set
+// it up and inspect it; Reset() puts everything back to a fresh, empty state.
 #pragma once
 
 #include <cstdint>
@@ -14,8 +17,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/headless/model/host_model.h"
-#include "platform/platform.h"
+#include "doubles/model/host_model.h"
+#include "seam/platform.h"
 
 namespace kelpin::headless {
 
@@ -32,10 +35,6 @@ struct RegistryValue {
 using RegistryKeyValues = std::map<std::string, RegistryValue>;
 // Key path ("Software\...") -> its values.
 std::map<std::string, RegistryKeyValues>& Registry();
-// Keeps the registry in a file: loads it now (a missing file is an empty
-// registry) and rewrites it atomically after every change. False when the
-// file exists but cannot be read.
-bool UseRegistryFile(const std::string& path);
 // The names of the values written, in order.
 std::vector<std::string>& RegistryWrites();
 // Makes RegistryCreateKey fail with this error code (0: succeed again).
@@ -49,8 +48,6 @@ struct MessageBoxRecord {
     unsigned flags;
 };
 std::vector<MessageBoxRecord>& MessageBoxes();
-// Also prints every message box to standard error (the CLI).
-void EchoMessageBoxes(bool toStderr);
 
 // ---- Dialogs and the scripted user ------------------------------------------
 // An open headless dialog, as the scripted user sees and works it.

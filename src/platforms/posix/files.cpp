@@ -1,4 +1,5 @@
-// Headless files: POSIX files, with injected write failures for the tests.
+// Files and folder locks on POSIX: the seam's functions, and the two writes
+// by their own names as well (posix.h).
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -10,15 +11,15 @@
 #include <sstream>
 #include <vector>
 
-#include "platform/headless/state.h"
+#include "platforms/posix/posix.h"
 
-namespace kelpin::headless {
+namespace kelpin {
 
 namespace {
 
-// The headless platform keeps Windows' read-only attribute: a file or folder
-// without any write permission bit is read-only, for root too. A read-only
-// one leaves EACCES in errno, as a refused open would.
+// Windows' read-only attribute is kept: a file or folder without any write
+// permission bit is read-only, for root too. A read-only one leaves EACCES in
+// errno, as a refused open would.
 bool IsReadOnly(const char* path) {
     struct stat st;
     if (::stat(path, &st) != 0 || (st.st_mode & 0222) != 0) return false;
@@ -54,8 +55,7 @@ bool WriteFd(int fd, std::string_view contents) {
 }
 
 // The folder locks this process holds: one open descriptor of the folder
-// each, carrying the flock, and how often it was taken. Kept apart from the
-// host's state, which a reset empties: a lock lives as long as its holder.
+// each, carrying the flock, and how often it was taken.
 struct HeldFolder {
     int fd;
     dev_t device;
@@ -68,25 +68,7 @@ std::vector<HeldFolder>& HeldFolders() {
     return held;
 }
 
-// An injected failure leaves ENOSPC, as the full disk it stands for.
-bool TakeInjectedFailure() {
-    if (S().failWrites <= 0) return false;
-    --S().failWrites;
-    errno = ENOSPC;
-    return true;
-}
-
 } // namespace
-
-void FailFileWrites(int count) {
-    S().failWrites = count;
-}
-
-} // namespace kelpin::headless
-
-namespace kelpin {
-
-using namespace headless;
 
 bool FileReadAll(const char* path, std::string* contents) {
     std::ifstream in(path, std::ios::binary);
@@ -123,23 +105,22 @@ bool FileCanCreate(const char* path) {
     return !IsReadOnly(directory.c_str()) && ::access(directory.c_str(), W_OK | X_OK) == 0;
 }
 
-bool FileWriteAll(const char* path, std::string_view contents) {
+bool posix::WriteAll(const char* path, std::string_view contents) {
     if (IsReadOnly(path) || IsReadOnly(DirectoryOf(path).c_str())) return false;
     int fd = ::open(path, O_WRONLY | O_CREAT | O_TRUNC, 0666);
     if (fd < 0) return false;
-    bool ok = !TakeInjectedFailure() && WriteFd(fd, contents);
+    bool ok = WriteFd(fd, contents);
     int reason = errno;
     if (::close(fd) != 0) return false;
     return ok || Fail(reason);
 }
 
-bool FileReplace(const char* path, std::string_view contents) {
+bool posix::Replace(const char* path, std::string_view contents) {
     struct stat old;
     bool exists = ::stat(path, &old) == 0;
     if (exists && !FileIsWritable(path)) return false;
     std::string directory = DirectoryOf(path);
     if (IsReadOnly(directory.c_str())) return false;
-    if (TakeInjectedFailure()) return Fail(ENOSPC);
     std::string temp = std::string(path) + ".XXXXXX";
     int fd = ::mkstemp(temp.data());
     if (fd < 0) return false;

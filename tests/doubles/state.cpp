@@ -1,10 +1,7 @@
-// The headless host's state, the host messages, the clock and the current
-// directory.
-#include <unistd.h>
-
+// The doubles' state and the host messages, which the host model answers.
 #include <new>
 
-#include "platform/headless/state.h"
+#include "doubles/state.h"
 
 namespace kelpin::headless {
 
@@ -47,15 +44,6 @@ HostModel& Host() {
     return S().host;
 }
 
-void SetClock(std::optional<std::tm> now) {
-    S().clock = now;
-}
-
-void SetCurrentDirectory(std::optional<std::string> directory) {
-    S().cwdOverridden = true;
-    S().cwd = std::move(directory);
-}
-
 } // namespace kelpin::headless
 
 namespace kelpin {
@@ -65,27 +53,6 @@ using namespace headless;
 std::intptr_t PlatformSendMessage(HostWindow window, unsigned message, std::uintptr_t wParam,
                                   std::intptr_t lParam) {
     return S().host.Handle(window, message, wParam, lParam);
-}
-
-bool ClockLocalNow(std::tm* now) {
-    if (S().clock) {
-        *now = *S().clock;
-        return true;
-    }
-    std::time_t t = std::time(nullptr);
-    return ::localtime_r(&t, now) != nullptr;
-}
-
-bool ProcessCurrentDirectory(std::string* directory) {
-    if (S().cwdOverridden) {
-        if (!S().cwd) return false;
-        *directory = *S().cwd;
-        return true;
-    }
-    char buffer[4096];
-    if (::getcwd(buffer, sizeof buffer) == nullptr) return false;
-    *directory = buffer;
-    return true;
 }
 
 } // namespace kelpin

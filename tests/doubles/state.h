@@ -1,6 +1,6 @@
-// The headless platform's own state, shared by its files: the Host IDE, the
-// registry, the open dialogs and what the scripted user will answer. Not for
-// use outside src/platform/headless.
+// The doubles' own state, shared by their files: the Host IDE, the registry,
+// the open dialogs and what the scripted user will answer. Not for use
+// outside tests/doubles.
 #pragma once
 
 #include <deque>
@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/headless/headless.h"
-#include "platform/headless/templates.h"
+#include "doubles/headless.h"
+#include "doubles/templates.h"
 
 namespace kelpin::headless {
 
@@ -36,14 +36,12 @@ struct Dialog {
 struct State {
     HostModel host;
     std::map<std::string, RegistryKeyValues> registry;
-    std::string registryFile;
     std::vector<std::string> registryWrites;
     long failRegistryCreate = 0;
     std::map<RegKey, std::string> openKeys;
     RegKey nextKey = 1;
 
     std::vector<MessageBoxRecord> boxes;
-    bool echoBoxes = false;
 
     std::map<HostWindow, Dialog> dialogs;
     HostWindow nextDialog = 0x10000;
