@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <filesystem>
 #include <memory>
 
 #include "cli.h"
@@ -180,15 +179,6 @@ bool ReadSourceFile(const std::string& path, std::string* text) {
     if (!ReadSourceText(path, &source)) return false;
     text->assign(source.data, source.size);
     return true;
-}
-
-std::string DocumentPath(const std::string& file) {
-    std::error_code error;
-    std::string path = std::filesystem::absolute(file, error).string();
-    if (error) path = file;
-    for (char& c : path)
-        if (c == '/') c = '\\';
-    return path;
 }
 
 } // namespace kelpin::cli
