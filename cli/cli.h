@@ -52,6 +52,13 @@ AddedCommand<Options> AddCommand(Commands& commands, CLI::App& parent, const std
     return {command, options};
 }
 
+// A command that only groups others: one of them must follow its name.
+CLI::App* AddCommandGroup(CLI::App& app, const std::string& name, const std::string& description);
+// FILE, the one C source file a command reads.
+void AddFileArgument(CLI::App* command, std::string* file);
+// PATH..., the C source files and directories a command walks.
+void AddPathArguments(CLI::App* command, std::vector<std::string>* paths);
+
 // Each file adds its command, or its family of commands, to app.
 void AddFunctionsCommand(CLI::App& app, Commands& commands);
 void AddFunctionCommand(CLI::App& app, Commands& commands);

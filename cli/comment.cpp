@@ -270,7 +270,7 @@ int Run(const Request& request) {
 }
 
 void AddCommon(CLI::App* command, Request& request) {
-    command->add_option("FILE", request.file, "C source file")->required();
+    AddFileArgument(command, &request.file);
     CLI::Option* show = command->add_flag(
         "--show", request.show, "print the fields read from the existing block; write nothing");
     command
@@ -302,9 +302,8 @@ int RunFunctionComment(const Request& request) {
 } // namespace
 
 void AddCommentCommand(CLI::App& app, Commands& commands) {
-    CLI::App* comment = app.add_subcommand(
-        "comment", "Write or edit the marked comment block of a function or of a module");
-    comment->require_subcommand(1);
+    CLI::App* comment = AddCommandGroup(
+        app, "comment", "Write or edit the marked comment block of a function or of a module");
     const std::string footer =
         "Each field option replaces that field; the others keep what the block holds.\n"
         "With no field option, $VISUAL or $EDITOR opens a form with the four fields when\n"

@@ -83,7 +83,7 @@ void AddFunctionCommand(CLI::App& app, Commands& commands) {
     auto [command, options] = AddCommand<FunctionOptions>(
         commands, app, "function",
         "Show the function whose lines hold line N of FILE, or the function NAME", ShowFunction);
-    command->add_option("FILE", options.file, "C source file")->required();
+    AddFileArgument(command, &options.file);
     options.lineOption = AddLineOption(command, &options.line, "a 1-based line of the function");
     options.nameOption = command->add_option("--name", options.name, "the function of that name")
                              ->option_text("NAME");

@@ -127,7 +127,7 @@ void AddFunctionsCommand(CLI::App& app, Commands& commands) {
     auto [command, options] = AddCommand<FunctionsOptions>(
         commands, app, "functions",
         "List the functions defined in files and trees: start line, end line, name", RunFunctions);
-    command->add_option("PATH", options.paths, "C source files and directories")->required();
+    AddPathArguments(command, &options.paths);
     CLI::Option* json =
         command->add_flag("--json", options.json,
                           "print a JSON array of {name, declaration, start, end}; end is null "

@@ -77,7 +77,7 @@ void AddPrototypesCommand(CLI::App& app, Commands& commands) {
     auto [command, options] = AddCommand<PrototypesOptions>(
         commands, app, "prototypes",
         "Print a header of the prototypes of the functions FILE defines", RunPrototypes);
-    command->add_option("FILE", options.file, "C source file")->required();
+    AddFileArgument(command, &options.file);
     command
         ->add_option("--path", options.documentPath,
                      "document path the guard is named after (default: FILE's absolute "

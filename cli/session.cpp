@@ -27,6 +27,20 @@ CLI::Validator NumberIn(int low, int high) {
         std::to_string(low) + ".." + std::to_string(high));
 }
 
+CLI::App* AddCommandGroup(CLI::App& app, const std::string& name, const std::string& description) {
+    CLI::App* group = app.add_subcommand(name, description);
+    group->require_subcommand(1);
+    return group;
+}
+
+void AddFileArgument(CLI::App* command, std::string* file) {
+    command->add_option("FILE", *file, "C source file")->required();
+}
+
+void AddPathArguments(CLI::App* command, std::vector<std::string>* paths) {
+    command->add_option("PATH", *paths, "C source files and directories")->required();
+}
+
 void PrintError(const std::string& message) {
     std::fprintf(stderr, "kelpin: %s\n", message.c_str());
 }

@@ -106,7 +106,7 @@ void AddSymbolsCommand(CLI::App& app, Commands& commands) {
         commands, app, "symbols",
         "List the macros, types, members, enumerators, variables and functions under PATH",
         RunSymbols);
-    command->add_option("PATH", options.paths, "C source files and directories")->required();
+    AddPathArguments(command, &options.paths);
     command
         ->add_option("--kinds", options.kinds,
                      "the kinds to list: LETTERS, or +LETTERS/-LETTERS to change the default "

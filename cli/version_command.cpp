@@ -221,9 +221,8 @@ template <typename Command> int Run(const VersionArgs& args, Command command) {
 } // namespace
 
 void AddVersionCommand(CLI::App& app, Commands& commands) {
-    CLI::App* version = app.add_subcommand(
-        "version", "Keep the version module NAME.c and NAME.h that every build increments");
-    version->require_subcommand(1);
+    CLI::App* version = AddCommandGroup(
+        app, "version", "Keep the version module NAME.c and NAME.h that every build increments");
     const char* addInHelp = "write and read the files as the add-in does: NAME unchanged in the "
                             "file names, the include line and the guard";
     const char* nameHelp = "the module: DIR/NAME or DIR/NAME.c for DIR/NAME.c and DIR/NAME.h, "
