@@ -2,11 +2,21 @@
 
 #include <cstdlib>
 #include <ctime>
+#include <filesystem>
 
 #include "comments/comments.h"
 #include "host/editor_text.h"
 
 namespace kelpin::cli {
+
+std::string DocumentPath(const std::string& file) {
+    std::error_code error;
+    std::string path = std::filesystem::absolute(file, error).string();
+    if (error) path = file;
+    for (char& c : path)
+        if (c == '/') c = '\\';
+    return path;
+}
 
 std::string ToControlText(const std::string& text) {
     std::string out;

@@ -24,6 +24,10 @@ bool EndsLinesWithCrlf(std::string_view text);
 // past the end of the text it stands at the end, on the last line.
 std::int32_t CaretLineOf(const std::string& text, int line);
 
+// FILE's absolute path with "/" turned into "\" (the document path the Host
+// IDE would give).
+std::string DocumentPath(const std::string& file);
+
 // A field as the dialog's OK reads it back from its box: 4094 characters at
 // most.
 std::string AsRead(std::string text);

@@ -4,11 +4,13 @@
 #pragma once
 
 #include <CLI/CLI.hpp>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "kelpin_version.h"
 #include "source_text.h"
 
 namespace kelpin::cli {
@@ -21,35 +23,51 @@ enum : int {
     ExitInput = 3, // input/output or format error
 };
 
-// Each command family adds its subcommands to app; when one runs, it stores
-// its exit status in *status.
-void AddFunctionsCommands(CLI::App& app, int* status);
-void AddPrototypesCommand(CLI::App& app, int* status);
-void AddCommentCommand(CLI::App& app, int* status);
-void AddVersionCommand(CLI::App& app, int* status);
-void AddTagsCommand(CLI::App& app, int* status);
-void AddSymbolsCommand(CLI::App& app, int* status);
-void AddLspCommand(CLI::App& app, int* status);
-
-// kelpin functions PATH... (listing.cpp).
-struct ListingOptions {
-    std::vector<std::string> paths;
-    bool json = false;
-    bool jsonl = false;
-    bool addIn = false;
-    int jobs = 0; // 0: one thread for each processor
-    std::string extensions;
+// The program's commands and what they own. Each command's options record is
+// made when the command is added and kept here until the run ends: CLI11
+// writes the options into it while it parses, and the command reads it when
+// it runs.
+struct Commands {
+    int status = ExitOk; // the exit status of the command that ran
+    std::vector<std::shared_ptr<void>> records;
 };
-// Adds --add-in, --jsonl, -j and --ext to kelpin functions; json is its
-// --json, which --jsonl excludes.
-void AddTreeOptions(CLI::App* command, ListingOptions* options, CLI::Option* json);
-// --add-in with one FILE and none of the options that came with trees: the
-// add-in's own listing.
-bool IsAddInListing(const ListingOptions& options);
-// That listing: the table "start end name", or the JSON array.
-int ListAddInFunctions(const std::string& file, bool json);
-// Every other listing: many files, directories, --jsonl, the precise scan.
-int ListFunctionTree(const ListingOptions& options);
+
+// A command just added, and its options record.
+template <class Options> struct AddedCommand {
+    CLI::App* command;
+    Options& options;
+};
+
+// Adds the command name under parent with a new Options record; when the
+// command is chosen, run reads the record and gives the exit status.
+template <class Options>
+AddedCommand<Options> AddCommand(Commands& commands, CLI::App& parent, const std::string& name,
+                                 const std::string& description,
+                                 std::function<int(const Options&)> run) {
+    auto record = std::make_shared<Options>();
+    commands.records.push_back(record);
+    Options& options = *record;
+    CLI::App* command = parent.add_subcommand(name, description);
+    command->callback([&commands, &options, run] { commands.status = run(options); });
+    return {command, options};
+}
+
+// A command that only groups others: one of them must follow its name.
+CLI::App* AddCommandGroup(CLI::App& app, const std::string& name, const std::string& description);
+// FILE, the one C source file a command reads.
+void AddFileArgument(CLI::App* command, std::string* file);
+// PATH..., the C source files and directories a command walks.
+void AddPathArguments(CLI::App* command, std::vector<std::string>* paths);
+
+// Each file adds its command, or its family of commands, to app.
+void AddFunctionsCommand(CLI::App& app, Commands& commands);
+void AddFunctionCommand(CLI::App& app, Commands& commands);
+void AddPrototypesCommand(CLI::App& app, Commands& commands);
+void AddCommentCommand(CLI::App& app, Commands& commands);
+void AddVersionCommand(CLI::App& app, Commands& commands);
+void AddTagsCommand(CLI::App& app, Commands& commands);
+void AddSymbolsCommand(CLI::App& app, Commands& commands);
+void AddLspCommand(CLI::App& app, Commands& commands);
 
 // A check of a whole number from low to high, whose error says so plainly
 // (CLI11's own names a range of floating-point numbers).
@@ -62,9 +80,5 @@ void PrintError(const std::string& message);
 // the reason and returns false (exit status ExitInput).
 bool ReadSourceText(const std::string& path, SourceText* text);
 bool ReadSourceFile(const std::string& path, std::string* text);
-
-// FILE's absolute path with "/" turned into "\" (the document path the Host
-// IDE would give).
-std::string DocumentPath(const std::string& file);
 
 } // namespace kelpin::cli

@@ -266,15 +266,11 @@ int Run(const Request& request) {
     result.replace(static_cast<std::size_t>(site.start),
                    static_cast<std::size_t>(site.end - site.start), block);
     result = mark + KeepLineEndings(text, std::move(result), site);
-    if (request.toStdout) {
-        WriteStandardOutput(result);
-        return ExitOk;
-    }
-    return ReplaceFile(request.file, result) ? ExitOk : ExitInput;
+    return WriteResult(request.toStdout ? std::string() : request.file, result);
 }
 
 void AddCommon(CLI::App* command, Request& request) {
-    command->add_option("FILE", request.file, "C source file")->required();
+    AddFileArgument(command, &request.file);
     CLI::Option* show = command->add_flag(
         "--show", request.show, "print the fields read from the existing block; write nothing");
     command
@@ -293,12 +289,21 @@ void AddCommon(CLI::App* command, Request& request) {
     }
 }
 
+// kelpin comment function: one of --line and --name is needed.
+int RunFunctionComment(const Request& request) {
+    if (request.lineOption->count() == 0 && request.nameOption->count() == 0) {
+        PrintError("comment function: give --line N or --name NAME (see kelpin comment "
+                   "function --help)");
+        return ExitUsage;
+    }
+    return Run(request);
+}
+
 } // namespace
 
-void AddCommentCommand(CLI::App& app, int* status) {
-    CLI::App* comment = app.add_subcommand(
-        "comment", "Write or edit the marked comment block of a function or of a module");
-    comment->require_subcommand(1);
+void AddCommentCommand(CLI::App& app, Commands& commands) {
+    CLI::App* comment = AddCommandGroup(
+        app, "comment", "Write or edit the marked comment block of a function or of a module");
     const std::string footer =
         "Each field option replaces that field; the others keep what the block holds.\n"
         "With no field option, $VISUAL or $EDITOR opens a form with the four fields when\n"
@@ -307,49 +312,40 @@ void AddCommentCommand(CLI::App& app, int* status) {
         "SOURCE_DATE_EPOCH when it is set. A file that starts with a byte-order mark\n"
         "keeps it first; a file with a NUL byte is not edited.\n";
 
-    auto function = std::make_shared<Request>();
-    CLI::App* fn = comment->add_subcommand(
-        "function", "The block above the function at line N or called NAME, in the format "
-                    "\"Edit function comment\" writes");
+    auto [fn, function] = AddCommand<Request>(
+        commands, *comment, "function",
+        "The block above the function at line N or called NAME, in the format \"Edit function "
+        "comment\" writes",
+        RunFunctionComment);
     fn->footer("One of --line and --name is needed. A function's lines run from the first "
                "line of its\ndeclaration to its closing brace, and its block stands above "
                "that first line.\n" +
                footer);
-    AddCommon(fn, *function);
-    function->lineOption = AddLineOption(fn, &function->line,
-                                         "a 1-based line of the function (with --add-in: of "
-                                         "its body)");
-    function->nameOption =
-        fn->add_option("--name", function->name, "the function of that name")->option_text("NAME");
-    function->lineOption->excludes(function->nameOption);
+    AddCommon(fn, function);
+    function.lineOption = AddLineOption(fn, &function.line,
+                                        "a 1-based line of the function (with --add-in: of "
+                                        "its body)");
+    function.nameOption =
+        fn->add_option("--name", function.name, "the function of that name")->option_text("NAME");
+    function.lineOption->excludes(function.nameOption);
     CLI::Option* addIn = AddAddInFlag(
-        fn, &function->addIn,
+        fn, &function.addIn,
         "find the function and its block as \"Edit function comment\" does: the function "
         "whose body holds line N, the block above its header's last line");
-    function->nameOption->excludes(addIn);
-    fn->callback([function, status] {
-        if (function->lineOption->count() == 0 && function->nameOption->count() == 0) {
-            PrintError("comment function: give --line N or --name NAME (see kelpin comment "
-                       "function --help)");
-            *status = ExitUsage;
-            return;
-        }
-        *status = Run(*function);
-    });
+    function.nameOption->excludes(addIn);
 
-    auto module = std::make_shared<Request>();
-    module->module = true;
-    CLI::App* mod = comment->add_subcommand(
-        "module", "The block at the top of FILE, as \"Edit module comment\" writes it");
+    auto [mod, module] = AddCommand<Request>(
+        commands, *comment, "module",
+        "The block at the top of FILE, as \"Edit module comment\" writes it", Run);
+    module.module = true;
     mod->footer(footer);
-    AddCommon(mod, *module);
-    module->nameOption =
-        mod->add_option("--name", module->name, "module name (default: FILE's file name)")
+    AddCommon(mod, module);
+    module.nameOption =
+        mod->add_option("--name", module.name, "module name (default: FILE's file name)")
             ->option_text("NAME");
-    AddAddInFlag(mod, &module->addIn,
+    AddAddInFlag(mod, &module.addIn,
                  "read the block's fields as the add-in does (JSON text a "
                  "byte a character)");
-    mod->callback([module, status] { *status = Run(*module); });
 }
 
 } // namespace kelpin::cli

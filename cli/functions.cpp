@@ -1,117 +1,158 @@
-// kelpin functions, kelpin function.
+// kelpin functions: the table, JSON and line listings of files and trees.
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "cli.h"
 #include "function_records.h"
 #include "output.h"
-#include "scanner/lookup.h"
+#include "tree.h"
 
 namespace kelpin::cli {
 
 namespace {
 
-struct FunctionOptions {
-    std::string file;
-    int line = 0;
-    std::string name;
+enum class Form { Table, JsonArray, JsonLines, Lines };
+
+// What one file gives in the form.
+std::string Format(Form form, JsonBytes bytes, const std::string& path,
+                   const std::vector<Listed>& found) {
+    std::string out;
+    switch (form) {
+    case Form::Table: {
+        // Right-aligned line numbers, then the name: one function a line.
+        std::size_t startWidth = 5, endWidth = 3;
+        for (const Listed& f : found) {
+            startWidth = std::max(startWidth, std::to_string(f.start).size());
+            endWidth = std::max(endWidth, LineText(f.end).size());
+        }
+        auto row = [&](const std::string& start, const std::string& end, std::string_view name) {
+            out.append(startWidth - start.size(), ' ') += start;
+            out.append(2 + endWidth - end.size(), ' ') += end;
+            (out += "  ") += name;
+            out += '\n';
+        };
+        row("start", "end", "name");
+        for (const Listed& f : found)
+            row(std::to_string(f.start), LineText(f.end), f.name);
+        break;
+    }
+    case Form::JsonArray:
+        out = "[";
+        for (std::size_t i = 0; i < found.size(); ++i) {
+            out += i == 0 ? "\n  " : ",\n  ";
+            out += FunctionJson(found[i], nullptr, bytes);
+        }
+        out += found.empty() ? "]\n" : "\n]\n";
+        break;
+    case Form::JsonLines:
+        for (const Listed& f : found) {
+            (out += FunctionJson(f, &path, bytes)) += '\n';
+        }
+        break;
+    case Form::Lines:
+        // As grep -n and editors' error lists read them.
+        for (const Listed& f : found) {
+            ((out += path) += ':') += std::to_string(f.start);
+            ((out += ": ") += f.name) += '\n';
+        }
+        break;
+    }
+    return out;
+}
+
+bool IsDirectory(const std::string& path) {
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+struct FunctionsOptions {
+    std::vector<std::string> paths;
     bool json = false;
+    bool jsonl = false;
     bool addIn = false;
+    int jobs = 0; // 0: one thread for each processor
+    std::string extensions;
 };
 
-// The function the options ask for: by name, or the one whose lines hold the
-// line. Null, after the error line, when there is none (*status says why).
-const Listed* Chosen(const FunctionOptions& options, std::string_view text,
-                     const std::vector<Listed>& found, int* status) {
-    if (!options.name.empty()) return FunctionNamed(options.file, options.name, found, status);
-    const Listed* holder = FunctionAtLine(text, found, options.line);
-    if (holder == nullptr) {
-        NotInAFunction(options.file, options.line);
-        *status = ExitNothing;
-    }
-    return holder;
+// --add-in with one FILE and none of the options that came with trees: the
+// add-in's own listing, the table "start end name" or the JSON array.
+bool IsAddInListing(const FunctionsOptions& options) {
+    return options.paths.size() == 1 && options.addIn && !options.jsonl &&
+           !IsDirectory(options.paths[0]);
 }
 
-// As command 3 finds it, with the caret on the line: none past the end of the
-// text, nor in an empty text, which the editor does not hand out.
-bool FindAddInFunction(const SourceText& source, std::int32_t line, Listed* found) {
-    std::string_view text = source.view();
-    if (text.empty() || line > std::count(text.begin(), text.end(), '\n') + 1) return false;
-    CurrentFunction f = FindCurrentFunction(source.c_str(), line);
-    if (f.declaration[0] == '\0') return false;
-    *found = {f.name, f.declaration, f.startLine, f.startLine, std::nullopt};
-    if (f.endLine != 0) found->end = f.endLine;
-    return true;
-}
-
-int ShowFunction(const FunctionOptions& options) {
-    SourceText source;
-    if (!ReadSourceText(options.file, &source)) return ExitInput;
-    std::vector<Listed> found;
-    const Listed* chosen = nullptr;
-    Listed addIn;
-    int status = ExitOk;
-    if (options.addIn) {
-        if (!FindAddInFunction(source, options.line, &addIn)) {
-            NotInAFunction(options.file, options.line);
-            return ExitNothing;
-        }
-        chosen = &addIn;
-    } else {
-        found = FunctionsOf(source, ScanKind::Precise, true);
-        chosen = Chosen(options, source.view(), found, &status);
-        if (chosen == nullptr) return status;
-    }
-    JsonBytes bytes = options.addIn ? JsonBytes::Latin1 : JsonBytes::Utf8;
-    WriteStandardOutput(options.json ? FunctionJson(*chosen, nullptr, bytes) + "\n"
-                                     : FunctionFields(*chosen));
+int ListAddInFunctions(const std::string& file, bool json) {
+    SourceText text;
+    if (!ReadSourceText(file, &text)) return ExitInput;
+    WriteStandardOutput(Format(json ? Form::JsonArray : Form::Table, JsonBytes::Latin1, file,
+                               FunctionsOf(text, ScanKind::AddIn, true)));
     return ExitOk;
+}
+
+// Every other listing: many files, directories, --jsonl, the precise scan.
+int ListFunctionTree(const FunctionsOptions& options) {
+    std::vector<std::string> extensions;
+    if (!WalkExtensions(options.extensions, &extensions)) return ExitUsage;
+    bool many = options.paths.size() > 1 ||
+                std::any_of(options.paths.begin(), options.paths.end(), IsDirectory);
+    if (many && options.json) {
+        PrintError("--json lists one FILE; for many, use --jsonl");
+        return ExitUsage;
+    }
+    Form form = options.jsonl  ? Form::JsonLines
+                : many         ? Form::Lines
+                : options.json ? Form::JsonArray
+                               : Form::Table;
+    bool declarations = form == Form::JsonArray || form == Form::JsonLines;
+    ScanKind kind = options.addIn ? ScanKind::AddIn : ScanKind::Precise;
+    JsonBytes bytes = options.addIn ? JsonBytes::Latin1 : JsonBytes::Utf8;
+    return ListEachFile(options.paths, extensions, options.jobs,
+                        [&](const std::string& path, const FileBytes& file) {
+                            return Format(form, bytes, path, FunctionsOf(file, kind, declarations));
+                        });
+}
+
+int RunFunctions(const FunctionsOptions& options) {
+    return IsAddInListing(options) ? ListAddInFunctions(options.paths[0], options.json)
+                                   : ListFunctionTree(options);
 }
 
 } // namespace
 
-void AddFunctionsCommands(CLI::App& app, int* status) {
-    auto list = std::make_shared<ListingOptions>();
-    CLI::App* functions = app.add_subcommand(
-        "functions", "List the functions defined in files and trees: start line, end line, name");
-    functions->add_option("PATH", list->paths, "C source files and directories")->required();
+void AddFunctionsCommand(CLI::App& app, Commands& commands) {
+    auto [command, options] = AddCommand<FunctionsOptions>(
+        commands, app, "functions",
+        "List the functions defined in files and trees: start line, end line, name", RunFunctions);
+    AddPathArguments(command, &options.paths);
     CLI::Option* json =
-        functions->add_flag("--json", list->json,
-                            "print a JSON array of {name, declaration, start, end}; end is null "
-                            "for a body that never closes (one FILE)");
-    AddTreeOptions(functions, list.get(), json);
-    functions->callback([list, status] {
-        *status = IsAddInListing(*list) ? ListAddInFunctions(list->paths[0], list->json)
-                                        : ListFunctionTree(*list);
-    });
+        command->add_flag("--json", options.json,
+                          "print a JSON array of {name, declaration, start, end}; end is null "
+                          "for a body that never closes (one FILE)");
 
-    auto one = std::make_shared<FunctionOptions>();
-    CLI::App* function = app.add_subcommand(
-        "function", "Show the function whose lines hold line N of FILE, or the function NAME");
-    function->add_option("FILE", one->file, "C source file")->required();
-    CLI::Option* line = AddLineOption(function, &one->line, "a 1-based line of the function");
-    CLI::Option* name =
-        function->add_option("--name", one->name, "the function of that name")->option_text("NAME");
-    line->excludes(name);
-    function->add_flag("--json", one->json, "print {name, declaration, start, end} as JSON");
-    CLI::Option* addIn = AddAddInFlag(function, &one->addIn,
-                                      "find it as the add-in's \"Current function\" does: the "
-                                      "function whose body holds line N");
-    name->excludes(addIn);
-    function->footer("One of --line and --name is needed. A function's lines run from the first "
-                     "line of its\ndeclaration to its closing brace; start is the line of its "
-                     "name, end that of\nits closing brace (\"-\", null in JSON, for a body that "
-                     "never closes).");
-    function->callback([one, line, name, status] {
-        if (line->count() == 0 && name->count() == 0) {
-            PrintError("function: give --line N or --name NAME (see kelpin function --help)");
-            *status = ExitUsage;
-            return;
-        }
-        *status = ShowFunction(*one);
-    });
+    AddAddInFlag(command, &options.addIn,
+                 "list what the add-in's scanner finds: every brace counted, start the line "
+                 "above the body's opening brace");
+    command
+        ->add_flag("--jsonl", options.jsonl,
+                   "print one JSON object a function and a line: {file, name, declaration, "
+                   "start, end}")
+        ->excludes(json);
+    AddWalkOptions(command, &options.jobs, &options.extensions);
+    command->footer(
+        "PATH: files and directories. A directory is walked for *.c and *.h (--ext), hidden\n"
+        "directories and links to directories passed over. Files come in byte order of\n"
+        "their paths, each one's functions in text order, the same for every -j.\n"
+        "One FILE: the table \"start end name\" (or --json). Many files, or a directory: one\n"
+        "line a function, PATH:START: NAME, as grep -n and editors' error lists read them.\n"
+        "The scan reads directives and #if branches as the preprocessor reads them: start\n"
+        "is the line of the function's name, end the line of its closing brace, both from\n"
+        "1; end is \"-\" (null in JSON) for a body that never closes. With --add-in: the\n"
+        "add-in's scanner, whose start is the number of line feeds before the body's\n"
+        "opening brace (the line above it), and JSON text read a byte a character.");
 }
 
 } // namespace kelpin::cli

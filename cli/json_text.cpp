@@ -1,5 +1,7 @@
 #include "json_text.h"
 
+#include <charconv>
+
 namespace kelpin::cli {
 
 std::size_t Utf8SequenceLength(std::string_view bytes) {
@@ -44,10 +46,12 @@ void AppendJsonString(std::string* out, std::string_view bytes, JsonBytes mode) 
             } else if (b < 0x80) {
                 *out += c;
             } else if (std::size_t length =
-                           mode == JsonBytes::Utf8 ? Utf8SequenceLength(bytes.substr(i)) : 0;
+                           mode != JsonBytes::Latin1 ? Utf8SequenceLength(bytes.substr(i)) : 0;
                        length != 0) {
                 out->append(bytes.data() + i, length);
                 i += length - 1;
+            } else if (mode == JsonBytes::Utf8Replacing) {
+                *out += "\xEF\xBF\xBD";
             } else {
                 *out += static_cast<char>(0xC0 | (b >> 6));
                 *out += static_cast<char>(0x80 | (b & 0x3F));
@@ -55,6 +59,12 @@ void AppendJsonString(std::string* out, std::string_view bytes, JsonBytes mode) 
         }
     }
     *out += '"';
+}
+
+void AppendJsonNumber(std::string* out, std::size_t n) {
+    char digits[24];
+    auto result = std::to_chars(digits, digits + sizeof digits, n);
+    out->append(digits, result.ptr);
 }
 
 } // namespace kelpin::cli

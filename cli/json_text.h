@@ -1,6 +1,8 @@
-// JSON text: the one way every JSON output of the CLI writes text.
+// JSON text: the one way every JSON output of the CLI and the language server
+// writes text.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -15,6 +17,10 @@ enum class JsonBytes {
     // Every byte the character of the same code point (Latin-1), as the
     // add-in reads text: single bytes throughout.
     Latin1,
+    // UTF-8 where valid; each byte that starts no valid sequence is U+FFFD,
+    // as the library's replacing dump writes it. What the language server
+    // sends, to clients that read strict UTF-8.
+    Utf8Replacing,
 };
 
 // Appends bytes as a JSON string, exactly as nlohmann::json would dump the
@@ -22,6 +28,9 @@ enum class JsonBytes {
 // invalid UTF-8 instead of carrying it, and costs as much as the scan on a
 // listing of thousands of declarations.
 void AppendJsonString(std::string* out, std::string_view bytes, JsonBytes mode = JsonBytes::Utf8);
+
+// Appends a number.
+void AppendJsonNumber(std::string* out, std::size_t n);
 
 // The length of the valid UTF-8 sequence at the start of bytes (which holds
 // at least one byte from 0x80 up), or 0 when it is not one: no overlong

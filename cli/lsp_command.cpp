@@ -1,26 +1,36 @@
 // kelpin lsp: the language server, on standard input and output.
 #include <unistd.h>
 
-#include <memory>
-
 #include "cli.h"
 #include "lsp/server.h"
 
 namespace kelpin::cli {
 
-void AddLspCommand(CLI::App& app, int* status) {
-    auto options = std::make_shared<lsp::ServerOptions>();
-    CLI::App* command = app.add_subcommand(
-        "lsp", "Serve function symbols, navigation, comment blocks and prototype headers to any "
-               "editor (a language server on standard input and output)");
+namespace {
+
+int RunLsp(const lsp::ServerOptions& options) {
+    if (::isatty(STDIN_FILENO))
+        PrintError("lsp: waiting for an editor's messages on standard input (see kelpin lsp "
+                   "--help); Ctrl-D ends");
+    return lsp::RunServer(STDIN_FILENO, STDOUT_FILENO, options);
+}
+
+} // namespace
+
+void AddLspCommand(CLI::App& app, Commands& commands) {
+    auto [command, options] = AddCommand<lsp::ServerOptions>(
+        commands, app, "lsp",
+        "Serve function symbols, navigation, comment blocks and prototype headers to any editor "
+        "(a language server on standard input and output)",
+        RunLsp);
     command
-        ->add_option("-j,--jobs", options->jobs,
+        ->add_option("-j,--jobs", options.jobs,
                      "threads that index the workspace (default: one for each processor)")
         ->option_text("N")
         ->check(CLI::NonNegativeNumber);
     // Editors' clients often pass it; standard input and output are the
     // only transport.
-    command->add_flag("--stdio", options->stdio,
+    command->add_flag("--stdio", options.stdio,
                       "talk on standard input and output (the default and only way)");
     command->footer(
         "The editor starts it and talks JSON-RPC (Content-Length framing) on its standard\n"
@@ -36,12 +46,6 @@ void AddLspCommand(CLI::App& app, int* status) {
         "                         command = \"kelpin\"\n"
         "                         args = [\"lsp\"]\n"
         "Emacs:   (add-to-list 'eglot-server-programs '(c-mode \"kelpin\" \"lsp\"))");
-    command->callback([options, status] {
-        if (::isatty(STDIN_FILENO))
-            PrintError("lsp: waiting for an editor's messages on standard input (see kelpin lsp "
-                       "--help); Ctrl-D ends");
-        *status = lsp::RunServer(STDIN_FILENO, STDOUT_FILENO, *options);
-    });
 }
 
 } // namespace kelpin::cli

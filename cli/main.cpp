@@ -6,6 +6,7 @@
 
 #include "addin/addin.h"
 #include "cli.h"
+#include "kelpin_version.h"
 #include "output.h"
 
 namespace {
@@ -65,7 +66,8 @@ int main(int argc, char** argv) {
                  "precise scan that reads directives and #if branches as the preprocessor does;\n"
                  "--add-in gives exactly what the add-in gives in the IDE.",
                  "kelpin"};
-    app.set_version_flag("--version", std::string("kelpin 1.5\nadd-in ") + kelpin::VersionString);
+    app.set_version_flag("--version",
+                         std::string("kelpin " KELPIN_VERSION "\nadd-in ") + kelpin::VersionString);
     app.require_subcommand(1);
     app.footer("Examples:\n"
                "  kelpin functions src/parser.c\n"
@@ -82,14 +84,15 @@ int main(int argc, char** argv) {
                "1 nothing to act on, 2 usage error, 3 input/output or format error.");
     app.fallthrough(false);
 
-    int status = kelpin::cli::ExitOk;
-    kelpin::cli::AddFunctionsCommands(app, &status);
-    kelpin::cli::AddPrototypesCommand(app, &status);
-    kelpin::cli::AddCommentCommand(app, &status);
-    kelpin::cli::AddVersionCommand(app, &status);
-    kelpin::cli::AddTagsCommand(app, &status);
-    kelpin::cli::AddSymbolsCommand(app, &status);
-    kelpin::cli::AddLspCommand(app, &status);
+    kelpin::cli::Commands commands;
+    kelpin::cli::AddFunctionsCommand(app, commands);
+    kelpin::cli::AddFunctionCommand(app, commands);
+    kelpin::cli::AddPrototypesCommand(app, commands);
+    kelpin::cli::AddCommentCommand(app, commands);
+    kelpin::cli::AddVersionCommand(app, commands);
+    kelpin::cli::AddTagsCommand(app, commands);
+    kelpin::cli::AddSymbolsCommand(app, commands);
+    kelpin::cli::AddLspCommand(app, commands);
 
     if (!CheckCommandNames(app, argc, argv)) return kelpin::cli::ExitUsage;
     try {
@@ -110,5 +113,5 @@ int main(int argc, char** argv) {
     }
     // Whatever the command wrote must have reached standard output.
     if (!kelpin::cli::FinishStandardOutput()) return kelpin::cli::ExitInput;
-    return status;
+    return commands.status;
 }

@@ -107,6 +107,14 @@ bool ReplaceFile(const std::string& path, std::string_view text) {
     return false;
 }
 
+int WriteResult(const std::string& path, std::string_view text) {
+    if (path.empty()) {
+        WriteStandardOutput(text);
+        return ExitOk;
+    }
+    return ReplaceFile(path, text) ? ExitOk : ExitInput;
+}
+
 bool CheckEditableText(const std::string& path, std::string_view text) {
     std::size_t nul = text.substr(0, 8192).find('\0');
     if (nul == std::string_view::npos) return true;

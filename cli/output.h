@@ -46,6 +46,11 @@ bool IsReplaceableTagsFile(const std::string& path);
 // reason.
 bool ReplaceFile(const std::string& path, std::string_view text);
 
+// A command's result: written to standard output when path is empty, else
+// the file at path replaced with it (ReplaceFile). ExitOk, or ExitInput
+// after the error line.
+int WriteResult(const std::string& path, std::string_view text);
+
 // A text the CLI edits in place: false, after the error line, when it looks
 // like no text (a NUL byte in its first 8 KiB), since a C file holds none
 // and an edit would damage whatever this is.

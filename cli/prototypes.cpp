@@ -3,7 +3,6 @@
 // dialog 1001 shows for the file.
 
 #include <algorithm>
-#include <memory>
 #include <string>
 
 #include "cli.h"
@@ -69,32 +68,28 @@ int RunPrototypes(const PrototypesOptions& options) {
     } else {
         listing = PrecisePrototypeHeader(source, path, options.lf);
     }
-    if (options.out.empty()) {
-        WriteStandardOutput(listing);
-        return ExitOk;
-    }
-    return ReplaceFile(options.out, listing) ? ExitOk : ExitInput;
+    return WriteResult(options.out, listing);
 }
 
 } // namespace
 
-void AddPrototypesCommand(CLI::App& app, int* status) {
-    auto options = std::make_shared<PrototypesOptions>();
-    CLI::App* command = app.add_subcommand(
-        "prototypes", "Print a header of the prototypes of the functions FILE defines");
-    command->add_option("FILE", options->file, "C source file")->required();
+void AddPrototypesCommand(CLI::App& app, Commands& commands) {
+    auto [command, options] = AddCommand<PrototypesOptions>(
+        commands, app, "prototypes",
+        "Print a header of the prototypes of the functions FILE defines", RunPrototypes);
+    AddFileArgument(command, &options.file);
     command
-        ->add_option("--path", options->documentPath,
+        ->add_option("--path", options.documentPath,
                      "document path the guard is named after (default: FILE's absolute "
                      "path with \"\\\" separators)")
         ->type_name("DOCPATH");
     command
-        ->add_option("-o,--output", options->out,
+        ->add_option("-o,--output", options.out,
                      "write to OUT (replaced atomically; never FILE itself) instead of "
                      "standard output")
         ->type_name("OUT");
-    command->add_flag("--lf", options->lf, "end lines with a bare line feed");
-    AddAddInFlag(command, &options->addIn,
+    command->add_flag("--lf", options.lf, "end lines with a bare line feed");
+    AddAddInFlag(command, &options.addIn,
                  "the text the add-in's \"Function prototypes\" shows: its scanner, its guard "
                  "name, lines ended \"\\r\\n\"");
     command->footer(
@@ -103,7 +98,6 @@ void AddPrototypesCommand(CLI::App& app, int* status) {
         "(\"__MY_SHAPES_H__\"). Lines end as FILE's do (\"\\r\\n\" when most of its lines\n"
         "do), or in a bare line feed with --lf. Each declaration is the header as the\n"
         "precise scan read it, on one line.");
-    command->callback([options, status] { *status = RunPrototypes(*options); });
 }
 
 } // namespace kelpin::cli

@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <filesystem>
 #include <memory>
 
 #include "cli.h"
@@ -26,6 +25,20 @@ CLI::Validator NumberIn(int low, int high) {
             return value < low || value > high ? bad : std::string();
         },
         std::to_string(low) + ".." + std::to_string(high));
+}
+
+CLI::App* AddCommandGroup(CLI::App& app, const std::string& name, const std::string& description) {
+    CLI::App* group = app.add_subcommand(name, description);
+    group->require_subcommand(1);
+    return group;
+}
+
+void AddFileArgument(CLI::App* command, std::string* file) {
+    command->add_option("FILE", *file, "C source file")->required();
+}
+
+void AddPathArguments(CLI::App* command, std::vector<std::string>* paths) {
+    command->add_option("PATH", *paths, "C source files and directories")->required();
 }
 
 void PrintError(const std::string& message) {
@@ -184,15 +197,6 @@ bool ReadSourceFile(const std::string& path, std::string* text) {
     if (!ReadSourceText(path, &source)) return false;
     text->assign(source.data, source.size);
     return true;
-}
-
-std::string DocumentPath(const std::string& file) {
-    std::error_code error;
-    std::string path = std::filesystem::absolute(file, error).string();
-    if (error) path = file;
-    for (char& c : path)
-        if (c == '/') c = '\\';
-    return path;
 }
 
 } // namespace kelpin::cli

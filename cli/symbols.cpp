@@ -2,8 +2,6 @@
 // kinds asked for.
 #include "symbols.h"
 
-#include <cstdio>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -95,41 +93,29 @@ int RunSymbols(const SymbolsOptions& options) {
     if (!ParseSymbolKinds(options.kinds, &kinds)) return ExitUsage;
     std::vector<std::string> extensions;
     if (!WalkExtensions(options.extensions, &extensions)) return ExitUsage;
-    int status = ForEachFile(
-        options.paths, extensions, options.jobs,
-        [&](const std::string& path) {
-            FileOutcome outcome;
-            FileBytes file;
-            outcome.error = ReadFileBytes(path, &file);
-            if (outcome.error == 0)
-                outcome.text = ListSymbols(path, file.view(), kinds, options.jsonl);
-            return outcome;
-        },
-        [](std::string& text) { std::fwrite(text.data(), 1, text.size(), stdout); });
-    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
-        PrintError("standard output: write error");
-        return ExitInput;
-    }
-    return status;
+    return ListEachFile(options.paths, extensions, options.jobs,
+                        [&](const std::string& path, const FileBytes& file) {
+                            return ListSymbols(path, file.view(), kinds, options.jsonl);
+                        });
 }
 
 } // namespace
 
-void AddSymbolsCommand(CLI::App& app, int* status) {
-    auto options = std::make_shared<SymbolsOptions>();
-    CLI::App* command = app.add_subcommand(
-        "symbols", "List the macros, types, members, enumerators, variables and functions under "
-                   "PATH");
-    command->add_option("PATH", options->paths, "C source files and directories")->required();
+void AddSymbolsCommand(CLI::App& app, Commands& commands) {
+    auto [command, options] = AddCommand<SymbolsOptions>(
+        commands, app, "symbols",
+        "List the macros, types, members, enumerators, variables and functions under PATH",
+        RunSymbols);
+    AddPathArguments(command, &options.paths);
     command
-        ->add_option("--kinds", options->kinds,
+        ->add_option("--kinds", options.kinds,
                      "the kinds to list: LETTERS, or +LETTERS/-LETTERS to change the default "
                      "(defgmstuv)")
         ->type_name("LETTERS");
-    command->add_flag("--jsonl", options->jsonl,
+    command->add_flag("--jsonl", options.jsonl,
                       "print one JSON object a symbol and a line: {file, name, kind, line, end, "
                       "scope, static}");
-    AddWalkOptions(command, &options->jobs, &options->extensions);
+    AddWalkOptions(command, &options.jobs, &options.extensions);
     command->footer(
         "Kinds: d macro definition, e enumerator, f function definition, g enum, m member\n"
         "of a struct or union, p prototype, s struct, t typedef, u union, v file-scope\n"
@@ -141,7 +127,6 @@ void AddSymbolsCommand(CLI::App& app, int* status) {
         "lists. Every branch of an #if is read; a group under #if 0 is not.\n"
         "Directories are walked as kelpin functions walks them; files come in byte order of\n"
         "their paths, each one's symbols in text order, the same for every -j.");
-    command->callback([options, status] { *status = RunSymbols(*options); });
 }
 
 } // namespace kelpin::cli

@@ -335,7 +335,7 @@ std::string HeaderLines(SortMode sort, const LineForm& form, bool relative,
     text += "\t/0=unsorted, 1=sorted, 2=foldcase/\n";
     (text += FormTag) += FormSignature(form, relative) + " " + sortName + "\t//\n";
     text += "!_TAG_PROGRAM_NAME\tkelpin\t//\n";
-    text += "!_TAG_PROGRAM_VERSION\t1.5\t//\n";
+    text += "!_TAG_PROGRAM_VERSION\t" KELPIN_VERSION "\t//\n";
     return text;
 }
 
@@ -916,74 +916,74 @@ int RunTags(TagsOptions options) {
 
 } // namespace
 
-void AddTagsCommand(CLI::App& app, int* status) {
-    auto options = std::make_shared<TagsOptions>();
-    CLI::App* command = app.add_subcommand(
-        "tags", "Write a tags file of the symbols under PATH, for Vim, Emacs and other editors");
-    command->add_option("PATH", options->paths,
+void AddTagsCommand(CLI::App& app, Commands& commands) {
+    auto [command, options] = AddCommand<TagsOptions>(
+        commands, app, "tags",
+        "Write a tags file of the symbols under PATH, for Vim, Emacs and other editors", RunTags);
+    command->add_option("PATH", options.paths,
                         "C source files and directories (default: the current directory)");
     command
-        ->add_option("-o,--output,-f", options->out,
+        ->add_option("-o,--output,-f", options.out,
                      "write to OUT, replaced atomically (default: tags, TAGS with -e; - for "
                      "standard output)")
         ->type_name("OUT");
-    AddWalkOptions(command, &options->jobs, &options->extensions);
+    AddWalkOptions(command, &options.jobs, &options.extensions);
     CLI::Option* kinds =
-        command->add_option("--kinds", options->kinds,
+        command->add_option("--kinds", options.kinds,
                             "the kinds to tag: LETTERS, or +LETTERS/-LETTERS to change the default "
                             "(defgmstuv)");
     kinds->type_name("LETTERS");
     CLI::Option* fields = command->add_option(
-        "--fields", options->fields,
+        "--fields", options.fields,
         "the fields after the address: k kind, K kind's name, s scope, f file: for "
         "static, n line:, e end: (default: ksf; +LETTERS/-LETTERS change it)");
     fields->type_name("LETTERS");
     CLI::Option* address = command->add_option(
-        "--address", options->address,
+        "--address", options.address,
         "how a tag finds its line: pattern (a search for the line's text, default) "
         "or line (its number)");
     address->type_name("ADDRESS");
     command
-        ->add_option("--pattern-length-limit", options->patternLimit,
+        ->add_option("--pattern-length-limit", options.patternLimit,
                      "cut search patterns after N bytes (default: 96)")
         ->check(NumberIn(1, 1 << 20))
         ->type_name("N");
     command
-        ->add_option("--tag-relative", options->tagRelative,
+        ->add_option("--tag-relative", options.tagRelative,
                      "yes: paths relative to the tags file's folder; no: as walked (default: "
                      "yes when OUT is in another folder)")
         ->type_name("RELATIVE");
     CLI::Option* etags =
-        command->add_flag("-e", options->etags, "write Emacs' TAGS (--format=etags)");
+        command->add_flag("-e", options.etags, "write Emacs' TAGS (--format=etags)");
     CLI::Option* format =
-        command->add_option("--format", options->format, "ctags (default) or etags")
+        command->add_option("--format", options.format, "ctags (default) or etags")
             ->type_name("FORMAT");
     command
-        ->add_option("--sort", options->sort,
+        ->add_option("--sort", options.sort,
                      "yes: byte order of names (default); foldcase: names without regard to case; "
                      "no: files in walking order, each one's tags in text order")
         ->type_name("ORDER");
     command
-        ->add_option("--exclude", options->excludes,
+        ->add_option("--exclude", options.excludes,
                      "leave out files and directories whose name or path PATTERN (a shell glob) "
                      "matches; @FILE reads patterns from FILE, one a line; repeatable")
         ->type_name("PATTERN");
     command
-        ->add_option("-L", options->list,
+        ->add_option("-L", options.list,
                      "read the paths to tag from FILE, one a line (- for "
                      "standard input)")
         ->type_name("FILE");
-    command->add_flag("-0", options->nul, "with -L: the paths are separated by NUL bytes");
-    command->add_flag("-a,--append", options->append,
+    command->add_flag("-0", options.nul, "with -L: the paths are separated by NUL bytes");
+    command->add_flag("-a,--append", options.append,
                       "add to the tags file: the files scanned now replace their old tags, "
                       "the others' tags stay");
     CLI::Option* addIn = AddAddInFlag(
-        command, &options->addIn,
+        command, &options.addIn,
         "the functions the add-in's scanner finds, addressed by the line it counts (the line "
         "above the body's opening brace), kind f only");
     for (CLI::Option* other : {kinds, fields, address, etags, format})
         addIn->excludes(other);
-    command->add_flag("--update", options->update,
+    command->add_flag("--update", options.update,
                       "rescan only the files whose size or modification time changed since the "
                       "tags file was written, drop those that are gone: the same file a full run "
                       "gives");
@@ -1004,7 +1004,6 @@ void AddTagsCommand(CLI::App& app, int* status) {
         "  git ls-files '*.[ch]' | kelpin tags -L -\n"
         "  kelpin tags -e\n"
         "  kelpin tags --update");
-    command->callback([options, status] { *status = RunTags(*options); });
 }
 
 } // namespace kelpin::cli

@@ -15,6 +15,8 @@
 #include <system_error>
 #include <thread>
 
+#include "output.h"
+
 namespace kelpin::cli {
 
 namespace {
@@ -249,6 +251,21 @@ int ForEachFile(const std::vector<std::string>& paths, const std::vector<std::st
         [&](std::size_t, std::string& text) { take(text); },
         [&](std::size_t i) { return files[i]; });
     return run != ExitOk ? run : status;
+}
+
+int ListEachFile(
+    const std::vector<std::string>& paths, const std::vector<std::string>& extensions, int jobs,
+    const std::function<std::string(const std::string& path, const FileBytes& file)>& list) {
+    return ForEachFile(
+        paths, extensions, jobs,
+        [&](const std::string& path) {
+            FileOutcome outcome;
+            FileBytes file;
+            outcome.error = ReadFileBytes(path, &file);
+            if (outcome.error == 0) outcome.text = list(path, file);
+            return outcome;
+        },
+        [](std::string& text) { WriteStandardOutput(text); });
 }
 
 bool Excluded(const std::string& path, const std::vector<std::string>& excludes) {

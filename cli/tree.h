@@ -44,6 +44,12 @@ int ForEachFile(const std::vector<std::string>& paths, const std::vector<std::st
                 int jobs, const std::function<FileOutcome(const std::string& path)>& work,
                 const std::function<void(std::string& text)>& take);
 
+// ForEachFile for a listing: each file read whole and its text made by list,
+// the texts written to standard output in byte order of the paths.
+int ListEachFile(
+    const std::vector<std::string>& paths, const std::vector<std::string>& extensions, int jobs,
+    const std::function<std::string(const std::string& path, const FileBytes& file)>& list);
+
 // Which files a walk takes: those under paths whose names end in one of
 // extensions, less those a pattern of excludes matches (fnmatch, against the
 // name and against the path as walked; a directory it matches is not

@@ -220,42 +220,44 @@ template <typename Command> int Run(const VersionArgs& args, Command command) {
 
 } // namespace
 
-void AddVersionCommand(CLI::App& app, int* status) {
-    auto args = std::make_shared<VersionArgs>();
-    CLI::App* version = app.add_subcommand(
-        "version", "Keep the version module NAME.c and NAME.h that every build increments");
-    version->require_subcommand(1);
+void AddVersionCommand(CLI::App& app, Commands& commands) {
+    CLI::App* version = AddCommandGroup(
+        app, "version", "Keep the version module NAME.c and NAME.h that every build increments");
     const char* addInHelp = "write and read the files as the add-in does: NAME unchanged in the "
                             "file names, the include line and the guard";
     const char* nameHelp = "the module: DIR/NAME or DIR/NAME.c for DIR/NAME.c and DIR/NAME.h, "
                            "relative to the current directory";
 
-    CLI::App* bump = version->add_subcommand(
-        "bump", "Increment the build number of NAME.c (creating NAME.c and NAME.h when missing) "
-                "and print the lines the IDE's output pane would show; NAME.c includes "
-                "\"NAME.h\", so it compiles from any directory");
-    bump->add_option("NAME", args->name, nameHelp)->required();
-    bump->add_flag("--add-in", args->addIn, addInHelp);
-    bump->callback([args, status] { *status = Run(*args, Bump); });
+    auto [bump, bumpArgs] = AddCommand<VersionArgs>(
+        commands, *version, "bump",
+        "Increment the build number of NAME.c (creating NAME.c and NAME.h when missing) and "
+        "print the lines the IDE's output pane would show; NAME.c includes \"NAME.h\", so it "
+        "compiles from any directory",
+        [](const VersionArgs& args) { return Run(args, Bump); });
+    bump->add_option("NAME", bumpArgs.name, nameHelp)->required();
+    bump->add_flag("--add-in", bumpArgs.addIn, addInHelp);
 
-    CLI::App* show = version->add_subcommand("show", "Print the version held in NAME.c");
-    show->add_option("NAME", args->name, nameHelp)->required();
-    show->add_flag("--json", args->json, "print {\"msc\", \"sc2\", \"sc3\", \"lsc\", \"build\"}");
-    show->add_flag("--add-in", args->addIn, addInHelp);
-    show->callback([args, status] {
-        *status = Run(*args, [&](const Module& module) { return Show(module, args->json); });
-    });
+    auto [show, showArgs] = AddCommand<VersionArgs>(
+        commands, *version, "show", "Print the version held in NAME.c",
+        [](const VersionArgs& args) {
+            return Run(args, [&](const Module& module) { return Show(module, args.json); });
+        });
+    show->add_option("NAME", showArgs.name, nameHelp)->required();
+    show->add_flag("--json", showArgs.json,
+                   "print {\"msc\", \"sc2\", \"sc3\", \"lsc\", \"build\"}");
+    show->add_flag("--add-in", showArgs.addIn, addInHelp);
 
-    CLI::App* set = version->add_subcommand(
-        "set", "Save new numbers into NAME.c, as the Edit Version/Build dialog's OK does");
-    set->add_option("NAME", args->name, nameHelp)->required();
-    set->add_option("VERSION", args->numbers, "A.B.C.D, each 0 to 99")->required();
-    set->add_option("--build", args->build, "build number, 0 to 9999 (default: kept)")
+    auto [set, setArgs] = AddCommand<VersionArgs>(
+        commands, *version, "set",
+        "Save new numbers into NAME.c, as the Edit Version/Build dialog's OK does",
+        [](const VersionArgs& args) {
+            return Run(args, [&](const Module& module) { return Set(module, args); });
+        });
+    set->add_option("NAME", setArgs.name, nameHelp)->required();
+    set->add_option("VERSION", setArgs.numbers, "A.B.C.D, each 0 to 99")->required();
+    set->add_option("--build", setArgs.build, "build number, 0 to 9999 (default: kept)")
         ->check(NumberIn(0, VersionBuildMax));
-    set->add_flag("--add-in", args->addIn, addInHelp);
-    set->callback([args, status] {
-        *status = Run(*args, [&](const Module& module) { return Set(module, *args); });
-    });
+    set->add_flag("--add-in", setArgs.addIn, addInHelp);
 }
 
 } // namespace kelpin::cli

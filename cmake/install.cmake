@@ -12,7 +12,7 @@ if(WIN32)
   install(FILES $<TARGET_FILE:kelpin> DESTINATION lib/kelpin)
 else()
   install(TARGETS kelpin RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-  install(FILES ${CMAKE_SOURCE_DIR}/docs/kelpin.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  install(FILES ${KELPIN_GENERATED}/kelpin.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
   install(FILES ${CMAKE_SOURCE_DIR}/completions/kelpin.bash
     DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/bash-completion/completions RENAME kelpin)
 endif()

@@ -39,14 +39,18 @@ target_include_directories(kelpin_test_support INTERFACE ${CMAKE_SOURCE_DIR}/tes
 # The language server's core: framing, documents, the index and the
 # handlers, apart from the command line so that the fuzzer links it alone.
 find_package(nlohmann_json REQUIRED)
-# What the CLI and the server share of writing the add-in's blocks.
-add_library(kelpin_block_text STATIC cli/block_text.cpp)
+# The product's version, for the CLI and the server to show.
+add_library(kelpin_product_version INTERFACE)
+target_include_directories(kelpin_product_version INTERFACE ${KELPIN_GENERATED}/version)
+# What the CLI and the server share: writing the add-in's blocks, and JSON
+# text.
+add_library(kelpin_block_text STATIC cli/block_text.cpp cli/json_text.cpp)
 target_link_libraries(kelpin_block_text PUBLIC kelpin_comments kelpin_host)
 target_include_directories(kelpin_block_text PUBLIC cli)
 file(GLOB KELPIN_LSP_SOURCES CONFIGURE_DEPENDS cli/lsp/*.cpp)
 add_library(kelpin_lsp STATIC ${KELPIN_LSP_SOURCES})
 target_link_libraries(kelpin_lsp PUBLIC kelpin_block_text kelpin_comments kelpin_navigation kelpin_scanner
-  nlohmann_json::nlohmann_json)
+  kelpin_product_version nlohmann_json::nlohmann_json)
 target_include_directories(kelpin_lsp INTERFACE cli)
 # The JSON library's header costs more to compile than most of the files
 # that include it: once for the library, not once a file.
@@ -88,7 +92,7 @@ find_package(CLI11 CONFIG REQUIRED)
 # The CLI: a front door like the DLL, on the subsystems' own functions (the
 # frame only for the add-in's version, which --version shows).
 file(GLOB KELPIN_CLI_SOURCES CONFIGURE_DEPENDS cli/*.cpp)
-list(FILTER KELPIN_CLI_SOURCES EXCLUDE REGEX "/(main|block_text)\\.cpp$")
+list(FILTER KELPIN_CLI_SOURCES EXCLUDE REGEX "/(main|block_text|json_text)\\.cpp$")
 add_library(kelpin_cli_lib STATIC ${KELPIN_CLI_SOURCES})
 target_link_libraries(kelpin_cli_lib PUBLIC kelpin_addin kelpin_navigation kelpin_comments kelpin_version
   kelpin_scanner kelpin_lsp CLI11::CLI11 nlohmann_json::nlohmann_json)
@@ -115,7 +119,7 @@ if(NOT KELPIN_SANITIZE)
   add_test(NAME dist.install
     COMMAND bash ${KELPIN_DIST_TESTS}/install-test.sh ${CMAKE_BINARY_DIR})
   add_test(NAME dist.man COMMAND bash ${KELPIN_DIST_TESTS}/man-test.sh $<TARGET_FILE:kelpin>
-    ${CMAKE_SOURCE_DIR}/docs/kelpin.1 ${CMAKE_SOURCE_DIR}/completions/kelpin.bash)
+    ${KELPIN_GENERATED}/kelpin.1 ${CMAKE_SOURCE_DIR}/completions/kelpin.bash)
   add_test(NAME dist.completion
     COMMAND bash ${KELPIN_DIST_TESTS}/completion-test.sh $<TARGET_FILE:kelpin>
     ${CMAKE_SOURCE_DIR}/completions/kelpin.bash)

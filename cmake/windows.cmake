@@ -19,7 +19,8 @@ endif()
 add_compile_options(-Wconversion -Wno-sign-conversion -Wint-to-pointer-cast)
 
 enable_language(RC)
-set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -I${CMAKE_SOURCE_DIR}/resources -I${CMAKE_SOURCE_DIR}")
+set(CMAKE_RC_FLAGS
+  "${CMAKE_RC_FLAGS} -I${CMAKE_SOURCE_DIR}/resources -I${CMAKE_SOURCE_DIR} -I${KELPIN_GENERATED}/version")
 
 # The Windows platform: the seam on Win32. Its objects go whole into the
 # DLL, after the layers that call the seam.
@@ -39,7 +40,7 @@ target_link_libraries(kelpin PRIVATE kelpin_addin kelpin_win user32 comdlg32 adv
 # windres reports no dependencies: name what the script includes.
 file(GLOB KELPIN_ICONS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/resources/icons/*.ico)
 set_source_files_properties(resources/kelpin.rc PROPERTIES OBJECT_DEPENDS
-  "${CMAKE_SOURCE_DIR}/resources/resource.h;${KELPIN_ICONS}")
+  "${CMAKE_SOURCE_DIR}/resources/resource.h;${KELPIN_GENERATED}/version/kelpin_version.h;${KELPIN_ICONS}")
 include(${CMAKE_SOURCE_DIR}/cmake/install.cmake)
 
 # The DLL as a file, without running it: image kind, exports, imports and
@@ -58,7 +59,8 @@ if(KELPIN_WINE_HOST_SOURCES)
   target_link_libraries(kelpin_wine_host PRIVATE kelpin_hostmodel kelpin_resources kelpin_seam
     user32 comdlg32 advapi32 gdi32)
   # A test program: it names its own files from the source root.
-  target_include_directories(kelpin_wine_host PRIVATE ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/tests)
+  target_include_directories(kelpin_wine_host PRIVATE ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/tests
+    ${KELPIN_GENERATED}/version)
   add_dependencies(kelpin_wine_host kelpin)
   include(${CMAKE_SOURCE_DIR}/tests/wine/scenarios.cmake OPTIONAL)
 endif()

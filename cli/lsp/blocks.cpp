@@ -17,26 +17,16 @@ namespace kelpin::lsp {
 
 using cli::AsRead;
 using cli::CaretLineOf;
+using cli::DocumentPath;
 using cli::EndsLinesWithCrlf;
 using cli::ToControlText;
 
 namespace {
 
-// The document path the Host IDE would give for a file: absolute, "\"
-// between its parts.
-std::string DocumentPathOf(const std::string& path) {
-    std::error_code error;
-    std::string absolute = std::filesystem::absolute(path, error).string();
-    if (error) absolute = path;
-    for (char& c : absolute)
-        if (c == '/') c = '\\';
-    return absolute;
-}
-
 // The module name "kelpin comment module FILE" gives: FILE's file name, as
 // the record of 259 characters holds it.
 std::string ModuleNameOfPath(const std::string& path) {
-    std::string document = DocumentPathOf(path);
+    std::string document = DocumentPath(path);
     std::string name = std::filesystem::path(path).filename().string();
     document = document.substr(0, document.rfind('\\') + 1) + name;
     if (document.size() > 259) document = name;
@@ -83,7 +73,7 @@ CommentAction CommentActionAt(const std::string& text, const std::string& path, 
 }
 
 std::string PrototypesHeader(std::string_view text, const std::string& path) {
-    std::string guard = GuardName(DocumentPathOf(path).c_str());
+    std::string guard = GuardName(DocumentPath(path).c_str());
     for (char& c : guard)
         if (!IsIdentifierByte(static_cast<unsigned char>(c))) c = '_';
     const char* eol = EndsLinesWithCrlf(text) ? "\r\n" : "\n";

@@ -4,11 +4,15 @@
 #include <filesystem>
 
 #include "blocks.h"
-#include "json_out.h"
+#include "json_text.h"
 #include "scanner/precise.h"
 #include "server.h"
 
 namespace kelpin::lsp {
+
+using cli::AppendJsonNumber;
+using cli::AppendJsonString;
+using cli::JsonBytes;
 
 namespace {
 
@@ -127,7 +131,7 @@ void DocumentSymbols(Server* s, const Json& id, const Json& params) {
     PreciseScan scan;
     ScanPrecise(text, &scan);
     std::string uri;
-    AppendJsonUtf8(&uri, source.uri);
+    AppendJsonString(&uri, source.uri, JsonBytes::Utf8Replacing);
     std::string out = "[";
     for (const PreciseFunction& f : scan.functions) {
         std::size_t nameEnd = f.nameOffset + f.nameLength;
@@ -139,9 +143,9 @@ void DocumentSymbols(Server* s, const Json& id, const Json& params) {
         if (out.size() > 1) out.push_back(',');
         if (s->clientHierarchicalSymbols) {
             out.append("{\"children\":[],\"detail\":");
-            AppendJsonUtf8(&out, PreciseDeclaration(text, scan, f));
+            AppendJsonString(&out, PreciseDeclaration(text, scan, f), JsonBytes::Utf8Replacing);
             out.append(",\"kind\":12,\"name\":");
-            AppendJsonUtf8(&out, PreciseName(text, f));
+            AppendJsonString(&out, PreciseName(text, f), JsonBytes::Utf8Replacing);
             out.append(",\"range\":");
             AppendRange(s, &out, source, first, last);
             out.append(",\"selectionRange\":");
@@ -153,7 +157,7 @@ void DocumentSymbols(Server* s, const Json& id, const Json& params) {
             out.append(",\"uri\":");
             out.append(uri);
             out.append("},\"name\":");
-            AppendJsonUtf8(&out, PreciseName(text, f));
+            AppendJsonString(&out, PreciseName(text, f), JsonBytes::Utf8Replacing);
             out.push_back('}');
         }
     }
@@ -161,36 +165,22 @@ void DocumentSymbols(Server* s, const Json& id, const Json& params) {
     ReplyText(s, id, out);
 }
 
-void Definition(Server* s, const Json& id, const Json& params) {
-    Source source;
-    std::size_t begin = 0;
-    if (!LoadUri(s, params, &source)) {
-        Reply(s, id, nullptr);
-        return;
-    }
-    std::string word(WordAt(*source.text, OffsetAt(s, source, params), &begin));
-    if (word.empty()) {
-        Reply(s, id, nullptr);
-        return;
-    }
+// The word at the request's position in its document, and the offset it
+// begins at; empty when the document cannot be read or no word stands there.
+std::string RequestedWord(Server* s, const Json& params, Source* source, std::size_t* begin) {
+    if (!LoadUri(s, params, source)) return {};
+    return std::string(WordAt(*source->text, OffsetAt(s, *source, params), begin));
+}
+
+void Definition(Server* s, const Json& id, const Source& source, const std::string& word) {
     Json locations = Json::array();
     for (const Hit& hit : DefinitionsOf(s, word, source.key))
         locations.push_back(HitLocation(s, hit));
     Reply(s, id, std::move(locations));
 }
 
-void References(Server* s, const Json& id, const Json& params, bool highlight) {
-    Source source;
-    std::size_t begin = 0;
-    if (!LoadUri(s, params, &source)) {
-        Reply(s, id, nullptr);
-        return;
-    }
-    std::string word(WordAt(*source.text, OffsetAt(s, source, params), &begin));
-    if (word.empty()) {
-        Reply(s, id, nullptr);
-        return;
-    }
+void References(Server* s, const Json& id, const Json& params, const Source& source,
+                const std::string& word, bool highlight) {
     Json out = Json::array();
     if (highlight) {
         for (std::size_t at : FindOccurrences(*source.text, word))
@@ -239,18 +229,8 @@ void References(Server* s, const Json& id, const Json& params, bool highlight) {
     Reply(s, id, std::move(out));
 }
 
-void Hover(Server* s, const Json& id, const Json& params) {
-    Source source;
-    std::size_t begin = 0;
-    if (!LoadUri(s, params, &source)) {
-        Reply(s, id, nullptr);
-        return;
-    }
-    std::string word(WordAt(*source.text, OffsetAt(s, source, params), &begin));
-    if (word.empty()) {
-        Reply(s, id, nullptr);
-        return;
-    }
+void Hover(Server* s, const Json& id, const Source& source, const std::string& word,
+           std::size_t begin) {
     for (const Hit& hit : DefinitionsOf(s, word, source.key)) {
         const FileSymbols& file = s->index.files[hit.file];
         std::uint32_t line = file.symbols[hit.symbol].line;
@@ -371,14 +351,20 @@ bool HandleFeatureRequest(Server* s, const std::string& method, const Json& id,
             s->parked.push_back({id, std::move(query)});
         else
             Reply(s, id, WorkspaceSymbols(s, query));
-    } else if (method == "textDocument/definition") {
-        Definition(s, id, params);
-    } else if (method == "textDocument/references") {
-        References(s, id, params, false);
-    } else if (method == "textDocument/documentHighlight") {
-        References(s, id, params, true);
-    } else if (method == "textDocument/hover") {
-        Hover(s, id, params);
+    } else if (method == "textDocument/definition" || method == "textDocument/references" ||
+               method == "textDocument/documentHighlight" || method == "textDocument/hover") {
+        // Each asks about the word at a position: null when none stands there.
+        Source source;
+        std::size_t begin = 0;
+        std::string word = RequestedWord(s, params, &source, &begin);
+        if (word.empty())
+            Reply(s, id, nullptr);
+        else if (method == "textDocument/definition")
+            Definition(s, id, source, word);
+        else if (method == "textDocument/hover")
+            Hover(s, id, source, word, begin);
+        else
+            References(s, id, params, source, word, method == "textDocument/documentHighlight");
     } else if (method == "textDocument/codeAction") {
         CodeActions(s, id, params);
     } else {

@@ -8,6 +8,8 @@
 #include <chrono>
 #include <cstring>
 
+#include "kelpin_version.h"
+
 namespace kelpin::lsp {
 
 namespace {
@@ -228,7 +230,7 @@ Json Initialize(Server* s, const Json& params) {
           {"codeActionProvider", {{"codeActionKinds", {"refactor.rewrite", "source"}}}},
           {"workspace",
            {{"workspaceFolders", {{"supported", true}, {"changeNotifications", true}}}}}}},
-        {"serverInfo", {{"name", "kelpin"}, {"version", "1.5"}}},
+        {"serverInfo", {{"name", "kelpin"}, {"version", KELPIN_VERSION}}},
     };
 }
 

@@ -37,7 +37,8 @@ done
 # Unpacked into a scratch root, the CLI runs from there and the rest is what
 # was built: the 32-bit DLL itself, the man page gzipped.
 dpkg -x "$deb" "$work/root"
-"$work/root/usr/bin/kelpin" --version | grep -q "^kelpin $(cut -d. -f1,2 <<<"$version")\$" ||
+# The one version, the same in the package's name, the program and its page.
+"$work/root/usr/bin/kelpin" --version | grep -qxF "kelpin $version" ||
     fail "kelpin --version from the package: $("$work/root/usr/bin/kelpin" --version 2>&1)"
 "$work/root/usr/bin/kelpin" functions "$root/examples/stock.c" | grep -q ' stock_add$' ||
     fail "kelpin functions from the package does not list stock_add"
@@ -45,8 +46,10 @@ cmp -s "$work/root/usr/lib/kelpin/kelpin.dll" "$root/build/win32/kelpin.dll" ||
     fail "usr/lib/kelpin/kelpin.dll is not build/win32/kelpin.dll"
 file "$work/root/usr/lib/kelpin/kelpin.dll" | grep -q "PE32 executable (DLL).*Intel 80386" ||
     fail "usr/lib/kelpin/kelpin.dll: $(file -b "$work/root/usr/lib/kelpin/kelpin.dll")"
-gzip -dc "$work/root/usr/share/man/man1/kelpin.1.gz" | cmp -s - "$root/docs/kelpin.1" ||
-    fail "the packaged man page is not docs/kelpin.1"
+gzip -dc "$work/root/usr/share/man/man1/kelpin.1.gz" | cmp -s - "$root/build/release/generated/kelpin.1" ||
+    fail "the packaged man page is not the release build's docs/kelpin.1.in"
+gzip -dc "$work/root/usr/share/man/man1/kelpin.1.gz" | grep -q "^\.TH KELPIN 1 [0-9-]* \"kelpin $version\"" ||
+    fail "the man page does not say kelpin $version"
 # The copyright file names the licence of LICENSE and holds its text and
 # copyright line.
 copyright=$work/root/usr/share/doc/kelpin/copyright

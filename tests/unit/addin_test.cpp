@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <map>
 
 #include "fixture.h"
 #include "resources/resource.h"
@@ -20,24 +21,29 @@ void StoreFlag(std::uint32_t flag) {
 
 using LoadEvent = HostTest;
 
-TEST_F(LoadEvent, RegistersCommandsInOrderWithVersioningOff) {
+// The menu as the user meets it: each entry, under its own icon, opens what
+// its name says when chosen with the caret in a function.
+TEST_F(LoadEvent, EachMenuEntryOpensWhatItsNameSays) {
     EXPECT_EQ(Load(), 1);
-    EXPECT_THAT(mainWindow().addRequests, ElementsAre(1, 5, 9, 7, 3));
-    const auto& c = mainWindow().commands;
-    ASSERT_EQ(c.size(), 5u);
-    EXPECT_EQ(c[0].name, "Function prototypes");
-    EXPECT_EQ(c[1].name, "Edit function comment");
-    EXPECT_EQ(c[2].name, "Edit module comment");
-    EXPECT_EQ(c[3].name, "Find element usage");
-    EXPECT_EQ(c[4].name, "Current f&unction");
-    EXPECT_THAT(
-        (std::vector<std::uint32_t>{c[0].flags, c[1].flags, c[2].flags, c[3].flags, c[4].flags}),
-        ElementsAre(0u, 7u, 7u, 7u, 7u));
-    EXPECT_EQ(c[0].icon, headless::IconFor(IDI_PROTOTYPES));
-    EXPECT_EQ(c[1].icon, headless::IconFor(IDI_FUNCTION_COMMENT));
-    EXPECT_EQ(c[2].icon, headless::IconFor(IDI_MODULE_COMMENT));
-    EXPECT_EQ(c[3].icon, headless::IconFor(IDI_FIND_USAGE));
-    EXPECT_EQ(c[4].icon, headless::IconFor(IDI_CURRENT_FUNCTION));
+    PutCaretOnLine(OpenEditor("int f(void)\n{\n    return f();\n}\n"), 3);
+    const std::map<std::string, std::pair<int, std::vector<int>>> opens = {
+        {"Function prototypes", {IDI_PROTOTYPES, {IDD_FUNCTIONS}}},
+        {"Edit function comment", {IDI_FUNCTION_COMMENT, {IDD_FUNCTION_COMMENT}}},
+        {"Edit module comment", {IDI_MODULE_COMMENT, {IDD_MODULE_COMMENT}}},
+        {"Find element usage", {IDI_FIND_USAGE, {}}}, // it searches the project
+        {"Current f&unction", {IDI_CURRENT_FUNCTION, {IDD_FUNCTION}}}};
+    std::vector<std::string> names;
+    for (const headless::RegisteredCommand& c : mainWindow().commands) {
+        names.push_back(c.name);
+        ASSERT_EQ(opens.count(c.name), 1u) << c.name;
+        headless::OpenedDialogs().clear();
+        AddInCommand(c.id);
+        EXPECT_EQ(c.icon, headless::IconFor(opens.at(c.name).first)) << c.name;
+        EXPECT_EQ(headless::OpenedDialogs(), opens.at(c.name).second) << c.name;
+    }
+    EXPECT_THAT(names,
+                ElementsAre("Function prototypes", "Edit function comment", "Edit module comment",
+                            "Find element usage", "Current f&unction"));
 }
 
 TEST_F(LoadEvent, RegistersVersionCommandBeforeCommand3WhenVersioningIsOn) {

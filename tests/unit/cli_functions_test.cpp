@@ -2,14 +2,13 @@
 // program on files of our own: the add-in's listing and lookup, JSON text a
 // byte a character, and exit statuses.
 #include <gmock/gmock.h>
-#include <sys/wait.h>
 
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <nlohmann/json.hpp>
-#include <sstream>
 #include <string>
+#include <vector>
+
+#include "cli_runner.h"
 
 namespace kelpin::testing {
 namespace {
@@ -17,12 +16,6 @@ namespace {
 using ::testing::HasSubstr;
 using ::testing::IsEmpty;
 using json = nlohmann::json;
-
-struct Result {
-    int status;
-    std::string out;
-    std::string err;
-};
 
 class FunctionsCli : public ::testing::Test {
   protected:
@@ -36,25 +29,17 @@ class FunctionsCli : public ::testing::Test {
 
     std::string Write(const std::string& name, const std::string& bytes) {
         std::string path = (dir / name).string();
-        std::ofstream(path, std::ios::binary) << bytes;
+        WriteFile(path, bytes);
         return path;
     }
-    static std::string Read(const std::filesystem::path& path) {
-        std::ifstream in(path, std::ios::binary);
-        std::ostringstream text;
-        text << in.rdbuf();
-        return text.str();
+    // Runs kelpin COMMAND --add-in with the rest of args.
+    static CliResult Run(std::vector<std::string> args) {
+        args.insert(args.begin() + 1, "--add-in");
+        return RunCli(args);
     }
-    // Runs kelpin COMMAND --add-in with the rest of arguments (already
-    // quoted for the shell).
-    Result Run(std::string arguments) {
-        arguments.insert(arguments.find(' '), " --add-in");
-        std::string command = std::string("XDG_CONFIG_HOME='") + dir.string() +
-                              "' '" KELPIN_CLI "' " + arguments + " >'" + (dir / "out").string() +
-                              "' 2>'" + (dir / "err").string() + "'";
-        int raw = std::system(command.c_str());
-        EXPECT_TRUE(WIFEXITED(raw)) << command;
-        return {WEXITSTATUS(raw), Read(dir / "out"), Read(dir / "err")};
+    static std::vector<std::string> With(std::vector<std::string> args, const std::string& file) {
+        args.insert(args.begin() + 1, file);
+        return args;
     }
 
     std::filesystem::path dir;
@@ -76,7 +61,7 @@ const std::string Sample = "#include <stdio.h>\n"       // 1
                            "{\n";                       // 14
 
 TEST_F(FunctionsCli, ListsEveryFunctionAsATable) {
-    Result r = Run("functions '" + Write("sample.c", Sample) + "'");
+    CliResult r = Run({"functions", Write("sample.c", Sample)});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, "start  end  name\n"
                      "    4    9  count\n"
@@ -86,7 +71,7 @@ TEST_F(FunctionsCli, ListsEveryFunctionAsATable) {
 }
 
 TEST_F(FunctionsCli, ListsEveryFunctionAsJson) {
-    Result r = Run("functions --json '" + Write("sample.c", Sample) + "'");
+    CliResult r = Run({"functions", "--json", Write("sample.c", Sample)});
     ASSERT_EQ(r.status, 0);
     json list = json::parse(r.out);
     const json expected = json::array({
@@ -102,15 +87,15 @@ TEST_F(FunctionsCli, ListsEveryFunctionAsJson) {
     std::string crlf;
     for (char c : Sample)
         crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
-    Result same = Run("functions --json '" + Write("crlf.c", crlf) + "'");
+    CliResult same = Run({"functions", "--json", Write("crlf.c", crlf)});
     EXPECT_EQ(json::parse(same.out), list);
-    EXPECT_EQ(Run("functions --json '" + Write("empty.c", "") + "'").out, "[]\n");
+    EXPECT_EQ(Run({"functions", "--json", Write("empty.c", "")}).out, "[]\n");
 }
 
 TEST_F(FunctionsCli, JsonCarriesAnyByteAndTheWholeDeclaration) {
     const std::string head = "char *\xe9t\xe9 " + std::string(600, 'x') + " name";
-    Result r =
-        Run("functions --json '" + Write("bytes.c", "\x01" + head + "(\x7f\xff)\n{\n}\n") + "'");
+    CliResult r =
+        Run({"functions", "--json", Write("bytes.c", "\x01" + head + "(\x7f\xff)\n{\n}\n")});
     ASSERT_EQ(r.status, 0);
     json list = json::parse(r.out); // throws on invalid UTF-8
     ASSERT_EQ(list.size(), 1u);
@@ -128,29 +113,29 @@ TEST_F(FunctionsCli, LargeFilesGiveTheSameList) {
         std::string text =
             "/*" + std::string(size - functions.size() - 5, '*') + "*/\n" + functions;
         ASSERT_EQ(text.size(), size);
-        Result r = Run("functions '" + Write("large.c", text) + "'");
+        CliResult r = Run({"functions", Write("large.c", text)});
         EXPECT_EQ(r.status, 0);
         EXPECT_EQ(r.out, "start  end  name\n    2    4  a\n    4    5  b\n") << "size " << size;
     }
 }
 
 TEST_F(FunctionsCli, BinaryFileEndsAtItsFirstZeroByte) {
-    Result r = Run("functions '" +
-                   Write("bin", std::string("int f(void) {}\n\0int g(void) {}\n", 31)) + "'");
+    CliResult r =
+        Run({"functions", Write("bin", std::string("int f(void) {}\n\0int g(void) {}\n", 31))});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, "start  end  name\n    0    1  f\n");
 }
 
 TEST_F(FunctionsCli, UnreadableInputExitsWith3AndOneLine) {
-    for (const std::string& command :
-         {std::string("functions"), std::string("function --line 1")}) {
-        Result missing = Run(command + " '" + (dir / "nowhere.c").string() + "'");
+    for (const std::vector<std::string>& command :
+         {std::vector<std::string>{"functions"}, {"function", "--line", "1"}}) {
+        CliResult missing = Run(With(command, (dir / "nowhere.c").string()));
         EXPECT_EQ(missing.status, 3);
         EXPECT_EQ(missing.err,
                   "kelpin: " + (dir / "nowhere.c").string() + ": No such file or directory\n");
         EXPECT_THAT(missing.out, IsEmpty());
-        if (command == "functions") continue; // it walks a directory: precise_cli_test.cpp
-        Result directory = Run(command + " '" + dir.string() + "'");
+        if (command.size() == 1) continue; // functions walks a directory: precise_cli_test.cpp
+        CliResult directory = Run(With(command, dir.string()));
         EXPECT_EQ(directory.status, 3);
         EXPECT_EQ(directory.err, "kelpin: " + dir.string() + ": is a directory\n");
     }
@@ -164,7 +149,7 @@ TEST_F(FunctionsCli, FunctionAtALineIsTheOneCommand3Finds) {
                                                "count", "count", "count", "main",  "main",
                                                "main",  "",      "open",  "open",  "open"};
     for (std::size_t line = 1; line <= expected.size(); ++line) {
-        Result r = Run("function --json '" + file + "' --line " + std::to_string(line));
+        CliResult r = Run({"function", "--json", file, "--line", std::to_string(line)});
         if (expected[line - 1].empty()) {
             EXPECT_EQ(r.status, 1) << "line " << line;
             EXPECT_THAT(r.err, HasSubstr("You're not in a function body.")) << "line " << line;
@@ -178,9 +163,9 @@ TEST_F(FunctionsCli, FunctionAtALineIsTheOneCommand3Finds) {
                         {"declaration", "static int count(const char *s)"},
                         {"start", 4},
                         {"end", 9}};
-    EXPECT_EQ(json::parse(Run("function --json '" + file + "' --line 6").out), count);
-    EXPECT_EQ(json::parse(Run("function --json '" + file + "' --line 14").out)["end"], nullptr);
-    Result text = Run("function '" + file + "' --line 11");
+    EXPECT_EQ(json::parse(Run({"function", "--json", file, "--line", "6"}).out), count);
+    EXPECT_EQ(json::parse(Run({"function", "--json", file, "--line", "14"}).out)["end"], nullptr);
+    CliResult text = Run({"function", file, "--line", "11"});
     EXPECT_EQ(text.status, 0);
     EXPECT_EQ(text.out,
               "name:        main\ndeclaration: int main(void) \nstart:       9\nend:         12\n");
@@ -188,7 +173,8 @@ TEST_F(FunctionsCli, FunctionAtALineIsTheOneCommand3Finds) {
 
 TEST_F(FunctionsCli, FunctionKeepsTheRecordsDeclaration) {
     const std::string head = "static " + std::string(600, 'x') + " name";
-    Result r = Run("function --json '" + Write("long.c", head + "(void)\n{\n}\n") + "' --line 2");
+    CliResult r =
+        Run({"function", "--json", Write("long.c", head + "(void)\n{\n}\n"), "--line", "2"});
     ASSERT_EQ(r.status, 0) << r.err;
     json f = json::parse(r.out);
     EXPECT_EQ(f["declaration"], head.substr(0, 511));
@@ -197,16 +183,16 @@ TEST_F(FunctionsCli, FunctionKeepsTheRecordsDeclaration) {
 
 TEST_F(FunctionsCli, LineMustBeAPositiveInteger) {
     const std::string file = Write("sample.c", Sample);
-    for (const char* line : {"0", "-2", "x", "1.5", ""}) {
-        Result r = Run("function '" + file + "' --line '" + line + "'");
+    for (const char* line : {"0", "-2", "x", "2.5", ""}) {
+        CliResult r = Run({"function", file, "--line", line});
         EXPECT_EQ(r.status, 2) << "--line " << line;
         EXPECT_THAT(r.out, IsEmpty());
         EXPECT_NE(r.err, "");
     }
-    EXPECT_EQ(Run("function '" + file + "'").status, 2);
+    EXPECT_EQ(Run({"function", file}).status, 2);
     // Past the last line no function holds it.
-    EXPECT_EQ(Run("function '" + file + "' --line 16").status, 1);
-    EXPECT_EQ(Run("function '" + file + "' --line 99999").status, 1);
+    EXPECT_EQ(Run({"function", file, "--line", "16"}).status, 1);
+    EXPECT_EQ(Run({"function", file, "--line", "99999"}).status, 1);
 }
 
 } // namespace

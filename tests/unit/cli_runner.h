@@ -1,6 +1,8 @@
-// Runs the built kelpin binary as a user would, capturing its output.
+// Runs the built kelpin binary as a user would, capturing its output: the
+// one way the tests run it (and the editors they run beside it).
 #pragma once
 
+#include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -52,46 +54,64 @@ inline void WriteFile(const std::string& path, const std::string& bytes) {
     std::ofstream(path, std::ios::binary) << bytes;
 }
 
-// A kelpin run that was started and is not yet waited for.
+// How a run is set up besides its arguments.
+struct RunSetup {
+    std::string input = {};            // standard input's bytes
+    std::vector<std::string> env = {}; // "NAME=value" entries added to the environment
+    std::string cwd = {};              // the directory it runs in; empty: the test's own
+    bool terminal = false;             // standard input a terminal (a pseudo-terminal of its own)
+    const char* program = KELPIN_CLI;  // another program to run the same way (an editor)
+    // A pipe: the run waits until every write end is closed, so that many
+    // runs can be let go at once.
+    const int* gate = nullptr;
+    const char* stdoutPath = nullptr; // standard output there (say /dev/full), not captured
+};
+
+// A run that was started and is not yet waited for.
 struct CliProcess {
     pid_t pid = -1;
     std::unique_ptr<TempDir> scratch; // its input, output and settings
 };
 
-// Starts kelpin with args (no shell involved), stdin from `input`, and the
-// environment with `env` entries ("NAME=value") added. The settings go to a
-// private XDG_CONFIG_HOME. With a gate (a pipe) the process waits until every
-// write end of the pipe is closed before it runs kelpin, so that many runs
-// can be let go at once. With stdoutPath, standard output goes there (say
-// /dev/full) and is not captured.
-inline CliProcess StartCli(const std::vector<std::string>& args, const std::string& input = {},
-                           const std::vector<std::string>& env = {}, const int* gate = nullptr,
-                           const char* stdoutPath = nullptr) {
+// Starts kelpin (or setup.program) with args, no shell involved. The
+// settings go to a private XDG_CONFIG_HOME.
+inline CliProcess StartCli(const std::vector<std::string>& args, const RunSetup& setup = {}) {
     CliProcess process;
     process.scratch = std::make_unique<TempDir>();
     const TempDir& scratch = *process.scratch;
     std::string outPath = scratch / "out", errPath = scratch / "err", inPath = scratch / "in";
-    WriteFile(inPath, input);
+    WriteFile(inPath, setup.input);
     pid_t pid = ::fork();
     if (pid == 0) {
-        if (gate != nullptr) {
-            ::close(gate[1]);
+        if (setup.gate != nullptr) {
+            ::close(setup.gate[1]);
             char byte;
-            while (::read(gate[0], &byte, 1) > 0) {
+            while (::read(setup.gate[0], &byte, 1) > 0) {
             }
-            ::close(gate[0]);
+            ::close(setup.gate[0]);
         }
+        if (!setup.cwd.empty() && ::chdir(setup.cwd.c_str()) != 0) std::_Exit(126);
         std::freopen(inPath.c_str(), "rb", stdin);
-        std::freopen(stdoutPath != nullptr ? stdoutPath : outPath.c_str(), "wb", stdout);
+        if (setup.terminal) {
+            // The terminal's other end stays open, in this process, for as
+            // long as the run lasts.
+            int terminal = ::posix_openpt(O_RDWR | O_NOCTTY);
+            if (terminal < 0 || ::grantpt(terminal) != 0 || ::unlockpt(terminal) != 0)
+                std::_Exit(125);
+            int side = ::open(::ptsname(terminal), O_RDWR | O_NOCTTY);
+            if (side < 0 || ::dup2(side, STDIN_FILENO) < 0) std::_Exit(125);
+        }
+        std::freopen(setup.stdoutPath != nullptr ? setup.stdoutPath : outPath.c_str(), "wb",
+                     stdout);
         std::freopen(errPath.c_str(), "wb", stderr);
         ::setenv("XDG_CONFIG_HOME", (scratch / "config").c_str(), 1);
-        for (const std::string& entry : env)
+        for (const std::string& entry : setup.env)
             ::putenv(const_cast<char*>(entry.c_str()));
-        std::vector<char*> argv{const_cast<char*>(KELPIN_CLI)};
+        std::vector<char*> argv{const_cast<char*>(setup.program)};
         for (const std::string& arg : args)
             argv.push_back(const_cast<char*>(arg.c_str()));
         argv.push_back(nullptr);
-        ::execv(KELPIN_CLI, argv.data());
+        ::execvp(setup.program, argv.data());
         std::_Exit(127);
     }
     process.pid = pid;
@@ -110,9 +130,8 @@ inline CliResult WaitCli(CliProcess& process) {
 }
 
 // Runs kelpin with args and waits for it; see StartCli.
-inline CliResult RunCli(const std::vector<std::string>& args, const std::string& input = {},
-                        const std::vector<std::string>& env = {}) {
-    CliProcess process = StartCli(args, input, env);
+inline CliResult RunCli(const std::vector<std::string>& args, const RunSetup& setup = {}) {
+    CliProcess process = StartCli(args, setup);
     return WaitCli(process);
 }
 
@@ -125,7 +144,7 @@ inline std::vector<CliResult> RunCliAtOnce(const std::vector<std::vector<std::st
     if (::pipe(gate) != 0) return {};
     std::vector<CliProcess> processes;
     for (const std::vector<std::string>& args : runs)
-        processes.push_back(StartCli(args, {}, env, gate));
+        processes.push_back(StartCli(args, {.env = env, .gate = gate}));
     ::close(gate[0]);
     ::close(gate[1]); // lets them go
     std::vector<CliResult> results;

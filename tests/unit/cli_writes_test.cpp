@@ -48,8 +48,9 @@ TEST_F(CliWrites, ATagsFileReplacesOnlyATagsFile) {
     WriteFile(stock, Source);
     CliResult r = RunCli({"tags", "-o", stock, file});
     EXPECT_EQ(r.status, 2);
-    EXPECT_EQ(r.err, "kelpin: " + stock + ": does not look like a tags file; not replaced "
-                                          "(remove it first, or choose another -o)\n");
+    EXPECT_EQ(r.err, "kelpin: " + stock +
+                         ": does not look like a tags file; not replaced "
+                         "(remove it first, or choose another -o)\n");
     r = RunCli({"tags", "-o", file, file});
     EXPECT_EQ(r.status, 2);
     EXPECT_THAT(r.err, HasSubstr(": is the input " + file + "; not overwritten"));
@@ -137,7 +138,7 @@ TEST_F(CliWrites, AFailureToWriteStandardOutputIsExit3InEveryCommand) {
           {"comment", "module", file, "--show", "--json"},
           {"comment", "function", file, "--line", "4", "--stdout", "--input", "a"},
           {"tags", "-o", "-", file}}) {
-        CliProcess process = StartCli(args, {}, {}, nullptr, "/dev/full");
+        CliProcess process = StartCli(args, {.stdoutPath = "/dev/full"});
         CliResult r = WaitCli(process);
         EXPECT_EQ(r.status, 3) << ::testing::PrintToString(args);
         EXPECT_EQ(r.err, "kelpin: standard output: No space left on device\n")

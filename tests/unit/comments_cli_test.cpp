@@ -39,7 +39,7 @@ class CommentCli : public ::testing::Test {
     void SetUp() override { WriteFile(file, Source); }
     CliResult Run(std::vector<std::string> args, const std::string& epoch = Epoch1) {
         args.insert(args.begin(), "comment");
-        return RunCli(args, {}, {epoch, Utc});
+        return RunCli(args, {.env = {epoch, Utc}});
     }
     TempDir dir;
     std::string file = dir / "ex.c";
@@ -278,30 +278,29 @@ TEST_F(CommentCli, WithoutFieldsOrTerminalNothingIsWritten) {
 
 // ---- The editor form ----------------------------------------------------------
 
-// Runs kelpin inside `script`, which gives it a terminal on stdin, with
+// Runs kelpin comment ARGS in dir with a terminal on standard input and
 // VISUAL set to a shell script of ours.
-int RunWithTerminal(const TempDir& dir, const std::string& editorScript, const std::string& args) {
+int RunWithTerminal(const TempDir& dir, const std::string& editorScript,
+                    const std::vector<std::string>& args) {
     std::string editor = dir / "editor.sh";
     WriteFile(editor, "#!/bin/sh\n" + editorScript);
     ::chmod(editor.c_str(), 0755);
-    std::string command = "cd '" + dir.path() + "' && VISUAL='" + editor + "' " + Epoch1 + " " +
-                          Utc + " XDG_CONFIG_HOME='" + dir.path() + "/config' script -qec \"" +
-                          std::string(KELPIN_CLI) + " comment " + args + "\" /dev/null >'" +
-                          dir.path() + "/term.out' 2>&1";
-    int status = std::system(command.c_str());
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    std::vector<std::string> command = {"comment"};
+    command.insert(command.end(), args.begin(), args.end());
+    CliResult r = RunCli(
+        command, {.env = {"VISUAL=" + editor, Epoch1, Utc}, .cwd = dir.path(), .terminal = true});
+    return r.status;
 }
 
 TEST_F(CommentCli, EditorFormFillsTheFields) {
-    if (std::system("command -v script >/dev/null 2>&1") != 0) GTEST_SKIP() << "no script(1)";
     ASSERT_EQ(Run({"function", file, "--line", "4", "--errors", "old errors"}).status, 0);
     // The editor sees the fields as the block holds them, and writes new ones.
     int status = RunWithTerminal(dir,
                                  "cp \"$1\" seen.txt\n"
                                  "printf '# note\\n[synopsis]\\nfrom the form\\n#define X 1\\n"
                                  "[input]\\n\\n' > \"$1\"\n",
-                                 "function ex.c --line 14");
-    EXPECT_EQ(status, 0) << ReadFile(dir / "term.out");
+                                 {"function", "ex.c", "--line", "14"});
+    EXPECT_EQ(status, 0);
     std::string seen = ReadFile(dir / "seen.txt");
     EXPECT_THAT(seen, HasSubstr("[synopsis]\n[input]\n[output]\n[errors]\nold errors\n"));
     std::string text = ReadFile(file);
@@ -309,7 +308,7 @@ TEST_F(CommentCli, EditorFormFillsTheFields) {
                                 " Input    : \n Output   : \n Errors   : old errors\n"));
 
     // An empty form writes nothing.
-    status = RunWithTerminal(dir, ": > \"$1\"\n", "function ex.c --line 14");
+    status = RunWithTerminal(dir, ": > \"$1\"\n", {"function", "ex.c", "--line", "14"});
     EXPECT_EQ(status, 1);
     EXPECT_EQ(ReadFile(file), text);
 }

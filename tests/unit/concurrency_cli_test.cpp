@@ -77,7 +77,7 @@ TEST(ConcurrentRuns, CommentEditsOfOneFileKeepEveryBlock) {
     };
     for (int i = 0; i < Runs; ++i)
         ASSERT_EQ(RunCli({"comment", "function", file, "--line", bodyLine(i), "--synopsis", "old"},
-                         {}, env)
+                         {.env = env})
                       .status,
                   0);
     std::string before = ReadFile(file);

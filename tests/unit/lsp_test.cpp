@@ -193,7 +193,7 @@ TEST(LspServer, ExitStatusSaysWhetherShutdownCameFirst) {
         int status;
     } cases[] = {{start + shutdown + exit, 0}, {start + exit, 1}, {start + shutdown, 1}, {"", 1}};
     for (const Case& c : cases) {
-        CliResult r = RunCli({"lsp"}, c.input);
+        CliResult r = RunCli({"lsp"}, {.input = c.input});
         EXPECT_EQ(r.status, c.status) << r.err;
         if (c.status == 0) {
             EXPECT_NE(r.out.find("\"id\":2,\"jsonrpc\":\"2.0\",\"result\":null"), std::string::npos)
@@ -385,7 +385,7 @@ TEST(LspServer, CodeActionsWriteWhatTheCommandsWrite) {
         std::vector<std::string> args = {"comment", c.command, file, "--stdout"};
         if (std::string(c.command) == "function")
             args.insert(args.end(), {"--line", std::to_string(c.line)});
-        CliResult cli = RunCli(args, {}, {"SOURCE_DATE_EPOCH=1126112066", "TZ=UTC"});
+        CliResult cli = RunCli(args, {.env = {"SOURCE_DATE_EPOCH=1126112066", "TZ=UTC"}});
         ASSERT_EQ(cli.status, 0) << cli.err;
         EXPECT_EQ(applied.text, cli.out) << c.what;
 

@@ -16,10 +16,18 @@ namespace {
 
 using ::testing::ElementsAre;
 
-// The guard lines around the prototype lines of a listing.
-std::string Guarded(const std::string& guard, const std::string& prototypes) {
-    return "#ifndef __" + guard + "_H__\r\n#define __" + guard + "_H__\r\n\r\n" + prototypes +
-           "\r\n#endif\t// " + guard + "_H__\r\n";
+// The prototype lines of a listing: what stands between its guard lines
+// and the blank lines after and before them.
+std::string PrototypesIn(const std::string& listing) {
+    std::size_t open = listing.find("\r\n\r\n"), close = listing.rfind("\r\n\r\n#endif");
+    if (open == std::string::npos || close == std::string::npos || close < open)
+        return "(not a listing) " + listing;
+    return listing.substr(open + 4, close + 2 - (open + 4));
+}
+
+// A listing's first line, which names its guard.
+std::string FirstLine(const std::string& listing) {
+    return listing.substr(0, listing.find('\r'));
 }
 
 // A declaration of exactly `length` characters: a function with enough
@@ -107,15 +115,18 @@ TEST_F(PrototypeListingDialog, CaretStandsAtTheEndOfTheTextWithTheFocus) {
 }
 
 TEST_F(PrototypeListingDialog, AFileWithoutFunctionsGivesOnlyTheGuard) {
-    EXPECT_EQ(Listing("int counter;\nstruct s { int a; };\nint f(void);\n"), Guarded("PARSER", ""));
+    EXPECT_EQ(Listing("int counter;\nstruct s { int a; };\nint f(void);\n"),
+              "#ifndef __PARSER_H__\r\n#define __PARSER_H__\r\n\r\n\r\n#endif\t// PARSER_H__\r\n");
 }
 
 TEST_F(PrototypeListingDialog, GuardNamesFollowTheDocumentPath) {
     std::string text = "int f(void)\n{\n}\n";
-    EXPECT_EQ(Listing(text, "C:\\work\\my.lib\\readme"), Guarded("MY", "int f(void);\r\n"));
-    EXPECT_EQ(Listing(text, "parser.c"), Guarded("foo", "int f(void);\r\n"));
-    EXPECT_EQ(Listing(text, "C:\\My Projects\\net-io.c"), Guarded("NET-IO", "int f(void);\r\n"));
-    EXPECT_EQ(Listing(text, "C:\\src\\two words.c"), Guarded("TWO WORDS", "int f(void);\r\n"));
+    EXPECT_EQ(FirstLine(Listing(text, "C:\\work\\my.lib\\readme")), "#ifndef __MY_H__");
+    EXPECT_EQ(FirstLine(Listing(text, "parser.c")), "#ifndef __foo_H__");
+    EXPECT_EQ(Listing(text, "C:\\My Projects\\net-io.c"),
+              "#ifndef __NET-IO_H__\r\n#define __NET-IO_H__\r\n\r\nint f(void);\r\n\r\n"
+              "#endif\t// NET-IO_H__\r\n");
+    EXPECT_EQ(FirstLine(Listing(text, "C:\\src\\two words.c")), "#ifndef __TWO WORDS_H__");
 }
 
 TEST_F(PrototypeListingDialog, AnUnreadablePathNamesTheGuardFoo) {
@@ -124,7 +135,8 @@ TEST_F(PrototypeListingDialog, AnUnreadablePathNamesTheGuardFoo) {
     std::string shown;
     headless::ExpectDialog([&](headless::DialogDriver& d) { shown = d.Text(IDC_PROTOTYPE_TEXT); });
     AddInCommand(CmdFunctionPrototypes);
-    EXPECT_EQ(shown, Guarded("foo", "int f(void);\r\n"));
+    EXPECT_EQ(FirstLine(shown), "#ifndef __foo_H__");
+    EXPECT_EQ(PrototypesIn(shown), "int f(void);\r\n");
 }
 
 TEST_F(PrototypeListingDialog, DeclarationsAreListedInTextOrderAsTheScannerCollectedThem) {
@@ -132,9 +144,9 @@ TEST_F(PrototypeListingDialog, DeclarationsAreListedInTextOrderAsTheScannerColle
                        "int (*table[])(void) = { f, g };\n"
                        "int old(a)\nint a;\n{\n    return a;\n}\n"
                        "char *last (const char *s)\t\t\n{\n    return 0;\n}\n";
-    EXPECT_EQ(Listing(text), Guarded("PARSER", "static intfirst(int a) ;\r\n"
-                                               "int (*table[])(void) = ;\r\n"
-                                               "char *last (const char *s) ;\r\n"));
+    EXPECT_EQ(PrototypesIn(Listing(text)), "static intfirst(int a) ;\r\n"
+                                           "int (*table[])(void) = ;\r\n"
+                                           "char *last (const char *s) ;\r\n");
 }
 
 TEST_F(PrototypeListingDialog, LongDeclarationsAreListedWhole) {
@@ -142,7 +154,7 @@ TEST_F(PrototypeListingDialog, LongDeclarationsAreListedWhole) {
         std::string declaration = LongDeclaration(length);
         ASSERT_EQ(declaration.size(), length);
         std::string text = declaration + "\n{\n    return;\n}\nint g(void)\n{\n}\n";
-        EXPECT_EQ(Listing(text), Guarded("PARSER", declaration + ";\r\nint g(void);\r\n"))
+        EXPECT_EQ(PrototypesIn(Listing(text)), declaration + ";\r\nint g(void);\r\n")
             << "a declaration of " << length << " characters";
     }
 }
@@ -153,7 +165,7 @@ TEST_F(PrototypeListingDialog, ADeclarationBeyondTheScannersBufferKeepsItsLineEn
     while (declaration.size() < 5000)
         declaration += " x";
     std::string shown = Listing(declaration + "\n{\n}\n");
-    EXPECT_EQ(shown, Guarded("PARSER", declaration.substr(0, 4095) + ";\r\n"));
+    EXPECT_EQ(PrototypesIn(shown), declaration.substr(0, 4095) + ";\r\n");
 }
 
 TEST_F(PrototypeListingDialog, ALargeFileIsListedWhole) {
@@ -165,8 +177,9 @@ TEST_F(PrototypeListingDialog, ALargeFileIsListedWhole) {
         expected += declaration + ";\r\n";
     }
     std::string shown = Listing(text);
-    EXPECT_EQ(shown.size(), Guarded("PARSER", expected).size());
-    EXPECT_TRUE(shown == Guarded("PARSER", expected));
+    std::string listed = PrototypesIn(shown);
+    EXPECT_EQ(listed.size(), expected.size());
+    EXPECT_TRUE(listed == expected);
     EXPECT_EQ(focus, IDC_PROTOTYPE_TEXT);
 }
 
@@ -182,7 +195,7 @@ TEST_F(PrototypeListingDialog, SizeMessagesAreHandledAndChangeNothing) {
     Listing("int f(void)\n{\n}\n", "C:\\a.c", [](headless::DialogDriver& d) {
         EXPECT_EQ(d.Send(UiMsgSize, 0, 0x00C800C8), 1);
         EXPECT_FALSE(d.Ended());
-        EXPECT_EQ(d.Text(IDC_PROTOTYPE_TEXT), Guarded("A", "int f(void);\r\n"));
+        EXPECT_EQ(PrototypesIn(d.Text(IDC_PROTOTYPE_TEXT)), "int f(void);\r\n");
         EXPECT_EQ(d.Send(0x0200, 0, 0), 0); // left to the system
         EXPECT_FALSE(d.Ended());
     });
@@ -220,7 +233,9 @@ class SavingTheListing : public PrototypeListingDialog {
     TempDir scratch;
     std::filesystem::path directory = scratch.path();
     std::string text = "int parse(const char *s)\n{\n    return *s;\n}\nvoid reset(void)\n{\n}\n";
-    std::string listing = Guarded("PARSER", "int parse(const char *s);\r\nvoid reset(void);\r\n");
+    std::string listing = "#ifndef __PARSER_H__\r\n#define __PARSER_H__\r\n\r\n"
+                          "int parse(const char *s);\r\nvoid reset(void);\r\n\r\n"
+                          "#endif\t// PARSER_H__\r\n";
     bool endedBySave = true;
     std::string afterSave;
 };

@@ -16,6 +16,7 @@
 #include <sstream>
 
 #include "cli_runner.h"
+#include "kelpin_version.h"
 #include "scanner/lookup.h"
 #include "scanner/precise.h"
 #include "scanner/scanner.h"
@@ -32,29 +33,7 @@ using json = nlohmann::json;
 // Runs program (kelpin when it is KELPIN_CLI) with args in the directory cwd.
 CliResult RunAt(const std::string& cwd, const std::string& program,
                 const std::vector<std::string>& args) {
-    TempDir scratch;
-    std::string outPath = scratch / "out", errPath = scratch / "err";
-    pid_t pid = ::fork();
-    if (pid == 0) {
-        if (::chdir(cwd.c_str()) != 0) std::_Exit(126);
-        std::freopen("/dev/null", "rb", stdin);
-        std::freopen(outPath.c_str(), "wb", stdout);
-        std::freopen(errPath.c_str(), "wb", stderr);
-        ::setenv("XDG_CONFIG_HOME", (scratch / "config").c_str(), 1);
-        std::vector<char*> argv{const_cast<char*>(program.c_str())};
-        for (const std::string& arg : args)
-            argv.push_back(const_cast<char*>(arg.c_str()));
-        argv.push_back(nullptr);
-        ::execvp(program.c_str(), argv.data());
-        std::_Exit(127);
-    }
-    CliResult result;
-    int wstatus = 0;
-    if (pid > 0 && ::waitpid(pid, &wstatus, 0) == pid && WIFEXITED(wstatus))
-        result.status = WEXITSTATUS(wstatus);
-    result.out = ReadFile(outPath);
-    result.err = ReadFile(errPath);
-    return result;
+    return RunCli(args, {.cwd = cwd, .program = program.c_str()});
 }
 
 // A JSON string read back as the bytes it carries (each character one byte).
@@ -384,7 +363,7 @@ TEST_F(PreciseTree, TagsAreSortedLinesOfEveryFunction) {
                        "!_TAG_FILE_SORTED\t1\t/0=unsorted, 1=sorted, 2=foldcase/\n"
                        "!_TAG_KELPIN_FORM\tf k line 96 as-given yes\t//\n"
                        "!_TAG_PROGRAM_NAME\tkelpin\t//\n"
-                       "!_TAG_PROGRAM_VERSION\t1.5\t//\n";
+                       "!_TAG_PROGRAM_VERSION\t" KELPIN_VERSION "\t//\n";
     for (const std::string& line : expected)
         text += line + "\n";
 

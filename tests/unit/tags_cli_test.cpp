@@ -31,20 +31,9 @@ std::vector<std::string> TagLines(const std::string& text) {
 }
 
 // Runs kelpin in dir.
-CliResult RunIn(const std::string& dir, std::vector<std::string> args,
+CliResult RunIn(const std::string& dir, const std::vector<std::string>& args,
                 const std::string& input = {}) {
-    std::string command = "cd '" + dir + "' && exec '" KELPIN_CLI "'";
-    for (const std::string& a : args)
-        command += " '" + a + "'";
-    TempDir scratch;
-    WriteFile(scratch / "in", input);
-    command += " <'" + scratch / "in" + "' >'" + scratch / "out" + "' 2>'" + scratch / "err" + "'";
-    int raw = std::system(command.c_str());
-    CliResult r;
-    r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    r.out = ReadFile(scratch / "out");
-    r.err = ReadFile(scratch / "err");
-    return r;
+    return RunCli(args, {.input = input, .cwd = dir});
 }
 
 TEST(TagsCli, SearchPatternsAsVimReadsThem) {

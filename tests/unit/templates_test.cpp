@@ -1,6 +1,6 @@
-// The headless dialogs, as the user of the real ones sees them: the controls
-// of the setup and version dialogs in their tab order with their kinds and
-// first texts, and in every dialog the controls its procedure works.
+// The headless dialogs: every dialog has the controls its procedure works.
+// What the user sees in them is checked where the commands open them
+// (setup_test.cpp, version_dialog_test.cpp and the others).
 #include <gmock/gmock.h>
 
 #include <string>
@@ -26,27 +26,6 @@ std::vector<Control> ControlsOf(int id) {
 std::string CaptionOf(int id) {
     const DialogTemplate* t = FindDialogTemplate(id);
     return t ? t->caption : "(no dialog)";
-}
-
-TEST(DialogTemplates, SetupAndVersionDialogsInTabOrder) {
-    using K = ControlKind;
-    EXPECT_EQ(CaptionOf(IDD_SETUP), "Vantrel Setup");
-    EXPECT_THAT(ControlsOf(IDD_SETUP),
-                ::testing::ElementsAre(Control{4018, K::CheckBox, "Enable Version tool"},
-                                       Control{-1, K::Static, "Win32.hlp Path"},
-                                       Control{4019, K::Edit, ""}, Control{1, K::Button, "OK"},
-                                       Control{2, K::Button, "Cancel"},
-                                       Control{4021, K::Button, "Find ...."}));
-    EXPECT_EQ(CaptionOf(IDD_VERSION), "Edit Build/Version");
-    EXPECT_THAT(
-        ControlsOf(IDD_VERSION),
-        ::testing::ElementsAre(Control{4020, K::Edit, "00"}, Control{4022, K::Edit, "00"},
-                               Control{4023, K::Edit, "00"}, Control{4024, K::Edit, "00"},
-                               Control{4027, K::Edit, "0000"}, Control{1, K::Button, "OK"},
-                               Control{2, K::Button, "Cancel"}, Control{-1, K::Static, "Version"},
-                               Control{4021, K::Static, "."}, Control{4025, K::Static, "."},
-                               Control{4026, K::Static, "."}, Control{-1, K::Static, "Build"},
-                               Control{-1, K::Static, "File"}, Control{4028, K::Static, ""}));
 }
 
 TEST(DialogTemplates, EveryDialogHasTheControlsItsProcedureWorks) {

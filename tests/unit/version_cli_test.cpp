@@ -352,14 +352,15 @@ TEST_F(VersionCli, ErrorsNameTheFileAndSayWhy) {
 // files were written.
 TEST_F(VersionCli, StandardOutputThatFailsIsAnError) {
     WriteFile("v.c", SourceText("v", 0, 0, 0, 1, 1));
-    for (const char* command : {"show v", "show --json v", "bump v", "set v 1.0.0.0"}) {
-        SCOPED_TRACE(command);
-        std::string line = "XDG_CONFIG_HOME=" + Quoted(dir / "config") + " " + KELPIN_CLI +
-                           " version " + command + " >/dev/full 2>err";
-        int status = std::system(line.c_str());
-        ASSERT_TRUE(WIFEXITED(status));
-        EXPECT_EQ(WEXITSTATUS(status), 3);
-        EXPECT_EQ(ReadFile("err"), "kelpin: standard output: No space left on device\n");
+    for (const std::vector<std::string>& command :
+         std::vector<std::vector<std::string>>{{"version", "show", "v"},
+                                               {"version", "show", "--json", "v"},
+                                               {"version", "bump", "v"},
+                                               {"version", "set", "v", "1.0.0.0"}}) {
+        SCOPED_TRACE(command[1]);
+        CliResult r = RunCli(command, {.stdoutPath = "/dev/full"});
+        EXPECT_EQ(r.status, 3);
+        EXPECT_EQ(r.err, "kelpin: standard output: No space left on device\n");
     }
     EXPECT_EQ(ReadFile("v.c"), SourceText("v", 1, 0, 0, 0, 2));
 }

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "kelpin_version.h"
 #include "tests/wine/harness.h"
 
 using namespace kelpin;
@@ -92,7 +93,7 @@ KELPIN_SCENARIO(version_resource) {
 
     CHECK_EQ(VersionString(block, "Comments"), std::string("Add-in for Quarnel (kelpin.dll)"));
     CHECK_EQ(VersionString(block, "FileDescription"), std::string("Orvell's Addin toolkit"));
-    CHECK_EQ(VersionString(block, "FileVersion"), std::string("1.5"));
+    CHECK_EQ(VersionString(block, "FileVersion"), std::string(KELPIN_VERSION));
     CHECK_EQ(VersionString(block, "ProductVersion"), std::string("A1.0.0.1"));
 }
 
