@@ -34,58 +34,17 @@ using Byte = unsigned char;
 
 enum : std::int32_t { DeclarationBufferSize = 4096 };
 
-// Byte classes. Each mode stops at the classes in its mask and runs over
-// everything else.
-enum : Byte {
-    LineFeed = 1,
-    Slash = 2, // may open a comment
-    DoubleQuote = 4,
-    SingleQuote = 8,
-    Backslash = 16,
-    Collecting = 32, // needs a look of its own while collecting
-};
-
-// Line feeds are counted only when a handler needs them, so only a
-// directive stops at them.
-enum : Byte {
-    DirectiveStops = LineFeed | Slash,
-    StringStops = Backslash | DoubleQuote,
-    CharStops = Backslash | SingleQuote,
-    CollectingStops = Collecting,
-};
-
-// Inside a body the declaration buffer is empty (it is emptied after each
-// begin call and nothing is collected in a body), so ";" changes nothing
-// there: only these bytes do. The text ends at its first zero byte, where a
-// span search stops too.
-constexpr char BodyStops[] = "/{}#\"'";
-
-constexpr std::array<Byte, 256> MakeClasses() {
-    std::array<Byte, 256> classes{};
-    classes['\n'] = LineFeed;
-    classes['/'] = Slash;
-    classes['"'] = DoubleQuote;
-    classes['\''] = SingleQuote;
-    classes['\\'] = Backslash;
-    for (Byte c : {'\r', '\n', '\t', ' ', '/', ';', '{', '}', '"', '\'', '#', '(', ')'})
-        classes[c] |= Collecting;
-    return classes;
-}
-constexpr std::array<Byte, 256> Classes = MakeClasses();
-
-// The first byte at or after p in one of the classes of stops, or end.
-inline const Byte* SkipOrdinary(const Byte* p, const Byte* end, Byte stops) {
-    while (end - p >= 4) {
-        if (Classes[p[0]] & stops) return p;
-        if (Classes[p[1]] & stops) return p + 1;
-        if (Classes[p[2]] & stops) return p + 2;
-        if (Classes[p[3]] & stops) return p + 3;
-        p += 4;
-    }
-    while (p < end && !(Classes[*p] & stops))
-        ++p;
-    return p;
-}
+// The shared byte classes tell each mode where to stop: a directive at line
+// feeds and "/" (quotes and backslashes in it are passed over), a literal at
+// its quote and backslashes (a line feed in it is passed over), collecting at
+// the bytes that have a part of their own. Line feeds are counted only when
+// a handler needs them.
+using clex::BodyStop;
+using clex::CharStop;
+using clex::HeaderStop;
+using clex::LineStop;
+using clex::SkipTo;
+using clex::StringStop;
 
 // The first byte at or after p that is not a carriage return, or end.
 inline const Byte* SkipCarriageReturns(const Byte* p, const Byte* end) {
@@ -158,43 +117,43 @@ inline void AppendRun(Scan& s, const Byte* from, const Byte* to) {
 // Each skip starts just after the character that opened its construct and
 // returns false when the text ends inside it.
 
-// Up to and including a line feed that no backslash continues.
-bool SkipLineComment(Scan& s) {
+// Up to and including the first target byte that ends the construct: the
+// character before it, read within the construct (none before its first
+// byte), is mark when endsOnMark, or is not mark otherwise.
+bool SkipPast(Scan& s, Byte target, Byte none, Byte mark, bool endsOnMark) {
     const Byte* inside = s.p;
     for (;;) {
-        auto* feed = static_cast<const Byte*>(std::memchr(s.p, '\n', s.end - s.p));
-        if (feed == nullptr) {
+        auto* at = static_cast<const Byte*>(std::memchr(s.p, target, s.end - s.p));
+        if (at == nullptr) {
             s.p = s.end;
             return false;
         }
-        s.p = feed + 1;
-        if (CharBefore(feed, inside, '/') != '\\') return true;
+        s.p = at + 1;
+        if ((CharBefore(at, inside, none) == mark) == endsOnMark) return true;
     }
+}
+
+// Up to and including a line feed that no backslash continues.
+bool SkipLineComment(Scan& s) {
+    return SkipPast(s, '\n', '/', '\\', false);
 }
 
 // Up to and including a "/" after a "*" read inside the comment: the "*" of
 // the opening pair does not count, so "/*/" is not a whole comment.
 bool SkipBlockComment(Scan& s) {
-    const Byte* inside = s.p;
-    for (;;) {
-        auto* slash = static_cast<const Byte*>(std::memchr(s.p, '/', s.end - s.p));
-        if (slash == nullptr) {
-            s.p = s.end;
-            return false;
-        }
-        s.p = slash + 1;
-        if (CharBefore(slash, inside, '\0') == '*') return true;
-    }
+    return SkipPast(s, '/', '\0', '*', true);
 }
 
 // Up to and including the same quote standing unescaped. A backslash escapes
 // the one character after it, a line feed included.
 bool SkipLiteral(Scan& s, Byte quote) {
-    const Byte stops = quote == '"' ? StringStops : CharStops;
+    const Byte stops = quote == '"' ? StringStop : CharStop;
     for (;;) {
-        s.p = SkipOrdinary(s.p, s.end, stops);
+        s.p = SkipTo(s.p, s.end, stops);
         if (s.p == s.end) return false;
-        if (*s.p++ == quote) return true;
+        Byte c = *s.p++;
+        if (c == quote) return true;
+        if (c == '\n') continue; // a line feed does not end a literal here
         // A backslash: the next character is taken whatever it is.
         s.p = SkipCarriageReturns(s.p, s.end);
         if (s.p == s.end) return false;
@@ -228,7 +187,7 @@ bool SkipCommentAfterSlash(Scan& s, Byte* lastChar, bool* ended) {
 bool SkipDirective(Scan& s, Byte* lastChar) {
     const Byte* inside = s.p;
     for (;;) {
-        s.p = SkipOrdinary(s.p, s.end, DirectiveStops);
+        s.p = SkipTo(s.p, s.end, LineStop);
         if (s.p == s.end) return false;
         const Byte* at = s.p++;
         if (*at == '\n') {
@@ -236,7 +195,7 @@ bool SkipDirective(Scan& s, Byte* lastChar) {
                 *lastChar = '\n';
                 return true;
             }
-        } else {
+        } else if (*at == '/') {
             bool ended = false;
             if (SkipCommentAfterSlash(s, lastChar, &ended)) return !ended;
         }
@@ -299,7 +258,7 @@ int ScanFunctions(const char* text, FunctionBeginHandler beginHandler,
             default: {
                 // A run of characters stored as they are.
                 const Byte* run = s.p - 1;
-                s.p = SkipOrdinary(s.p, s.end, CollectingStops);
+                s.p = SkipTo(s.p, s.end, HeaderStop);
                 AppendRun(s, run, s.p);
                 c = s.p[-1];
                 break;
@@ -309,8 +268,11 @@ int ScanFunctions(const char* text, FunctionBeginHandler beginHandler,
         }
 
         // In a body: only braces, comments, literals and directives matter.
+        // The declaration buffer is empty there (it is emptied after each
+        // begin call and nothing is collected in a body), so ";" changes
+        // nothing.
         while (s.inBody) {
-            s.p += std::strcspn(reinterpret_cast<const char*>(s.p), BodyStops);
+            s.p = SkipTo(s.p, s.end, BodyStop);
             if (s.p == s.end) return 0;
             Byte c = *s.p++;
             switch (c) {
