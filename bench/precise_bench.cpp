@@ -7,6 +7,7 @@
 #include <string>
 
 #include "scanner/precise.h"
+#include "scanner/symbols.h"
 
 namespace {
 
@@ -38,5 +39,18 @@ void PreciseScanAndDeclarations(benchmark::State& state) {
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
 }
 BENCHMARK(PreciseScanAndDeclarations)->Unit(benchmark::kMillisecond);
+
+// Symbols of every kind, the functions among them, as tags and symbols need.
+void SymbolScanWholeFile(benchmark::State& state) {
+    const std::string& text = BenchSource();
+    kelpin::PreciseSymbols found;
+    for (auto _ : state) {
+        kelpin::ScanSymbols(text, &found);
+        benchmark::DoNotOptimize(found.symbols.data());
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
+    state.counters["symbols"] = static_cast<double>(found.symbols.size());
+}
+BENCHMARK(SymbolScanWholeFile)->Unit(benchmark::kMillisecond);
 
 } // namespace

@@ -28,6 +28,10 @@ enum : Byte {
     HeaderStop = 128,
 };
 
+// The bytes of BodyStop as a string, for a library span search over text
+// that ends at a zero byte.
+inline constexpr char BodyStopBytes[] = "{}\"'/#";
+
 inline constexpr std::array<Byte, 256> MakeClasses() {
     std::array<Byte, 256> classes{};
     for (Byte c : {' ', '\t', '\r', '\v', '\f', '\n'})
@@ -38,8 +42,8 @@ inline constexpr std::array<Byte, 256> MakeClasses() {
             classes[c] |= Word;
     for (int c = '0'; c <= '9'; ++c)
         classes[c] |= Digit;
-    for (Byte c : {'{', '}', '"', '\'', '/', '#'})
-        classes[c] |= BodyStop;
+    for (const char* c = BodyStopBytes; *c != '\0'; ++c)
+        classes[static_cast<Byte>(*c)] |= BodyStop;
     for (Byte c : {'\n', '/', '"', '\'', '\\'})
         classes[c] |= LineStop;
     for (Byte c : {'\n', '\\', '"'})

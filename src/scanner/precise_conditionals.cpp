@@ -57,7 +57,7 @@ bool ChainDirective(Scan& scan, Directive directive, bool zero) {
             return true;
         }
         if (scan.chainCount == 0) return true;
-        Chain& chain = scan.chains[scan.chainCount - 1];
+        Chain& chain = scan.chains[static_cast<std::size_t>(scan.chainCount - 1)];
         EndBranch(scan, chain);
         if (chain.firstDone) {
             scan.functions = chain.functionsAfterFirst;
@@ -70,7 +70,7 @@ bool ChainDirective(Scan& scan, Directive directive, bool zero) {
     }
     // #elif or #else
     if (scan.deeperChains > 0 || scan.chainCount == 0) return !zero;
-    Chain& chain = scan.chains[scan.chainCount - 1];
+    Chain& chain = scan.chains[static_cast<std::size_t>(scan.chainCount - 1)];
     EndBranch(scan, chain);
     chain.scanning = false;
     if (zero) return false;
@@ -110,7 +110,9 @@ const Byte* ReadDirectiveAndGroups(Scan& scan, const Byte* p) {
     case Directive::If:
     case Directive::IfDef:
         if (scan.chainCount < PreciseMaxNesting) {
-            Chain& chain = scan.chains[scan.chainCount++];
+            if (static_cast<std::size_t>(scan.chainCount) == scan.chains.size())
+                scan.chains.emplace_back();
+            Chain& chain = scan.chains[static_cast<std::size_t>(scan.chainCount++)];
             chain.functionsAtIf = scan.functions;
             if (ReadsSymbols(scan)) chain.symbolsAtIf = scan.symbols;
             chain.firstDone = false;

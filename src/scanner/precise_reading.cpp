@@ -11,7 +11,6 @@
 // Lines are counted only when a reader needs one: the line feeds between the
 // last counted place and the one asked for, forward or back.
 #include <algorithm>
-#include <memory>
 
 #include "scanner/precise_scan.h"
 
@@ -23,26 +22,28 @@ namespace {
 
 using namespace clex;
 
-bool EitherReadsTokens(const Scan& scan) {
-    return FunctionsReadTokens(scan) || SymbolsReadTokens(scan);
+// The loops are made twice: with the symbol reader, and without it for the
+// function list alone, which then pays nothing for it.
+template <bool WithSymbols> bool EitherReadsTokens(const Scan& scan) {
+    return FunctionsReadTokens(scan) || (WithSymbols && SymbolsReadTokens(scan));
 }
 
 // Where both readers pass over braces, until either reads tokens again or
 // the text ends.
-const Byte* PassOverBraces(Scan& scan, const Byte* p) {
+template <bool WithSymbols> const Byte* PassOverBraces(Scan& scan, const Byte* p) {
     const Byte* end = scan.end;
-    while (!EitherReadsTokens(scan)) {
+    while (!EitherReadsTokens<WithSymbols>(scan)) {
         p = SkipTo(p, end, BodyStop);
         if (p == end) return end;
         Byte c = *p++;
         switch (c) {
         case '{':
             FunctionOpenBrace(scan);
-            if (scan.symbolsFound != nullptr) SymbolOpenBrace(scan, p - 1);
+            if (WithSymbols) SymbolOpenBrace(scan, p - 1);
             break;
         case '}':
             FunctionCloseBrace(scan, p - 1);
-            if (scan.symbolsFound != nullptr) SymbolCloseBrace(scan, p - 1);
+            if (WithSymbols) SymbolCloseBrace(scan, p - 1);
             break;
         case '/':
             if (const Byte* next = AfterCommentOpening(p, end)) p = next;
@@ -56,11 +57,12 @@ const Byte* PassOverBraces(Scan& scan, const Byte* p) {
 
 // Token by token, while either reader reads tokens. The symbol reader takes
 // none inside struct braces nested too deep to follow, but their braces.
-const Byte* ReadTokens(Scan& scan, const Byte* p) {
+template <bool WithSymbols> const Byte* ReadTokens(Scan& scan, const Byte* p) {
     const Byte* end = scan.end;
-    while (p < end && EitherReadsTokens(scan)) {
+    while (p < end && EitherReadsTokens<WithSymbols>(scan)) {
         const bool functions = FunctionsReadTokens(scan);
-        const bool symbols = SymbolsReadTokens(scan) && scan.symbols.deeperAggregates == 0;
+        const bool symbols =
+            WithSymbols && SymbolsReadTokens(scan) && scan.symbols.deeperAggregates == 0;
         Byte c = *p;
         Byte cls = Classes[c];
         if (cls & Blank) {
@@ -85,11 +87,11 @@ const Byte* ReadTokens(Scan& scan, const Byte* p) {
         case '#': p = ReadDirectiveAt(scan, p); continue;
         case '{':
             FunctionOpenBrace(scan);
-            if (scan.symbolsFound != nullptr) SymbolOpenBrace(scan, p - 1);
+            if (WithSymbols) SymbolOpenBrace(scan, p - 1);
             continue;
         case '}':
             FunctionCloseBrace(scan, p - 1);
-            if (scan.symbolsFound != nullptr) SymbolCloseBrace(scan, p - 1);
+            if (WithSymbols) SymbolCloseBrace(scan, p - 1);
             continue;
         case '"':
         case '\'':
@@ -136,6 +138,13 @@ const Byte* ReadTokens(Scan& scan, const Byte* p) {
     return p;
 }
 
+template <bool WithSymbols> void ReadAll(Scan& scan) {
+    const Byte* p = scan.begin;
+    while (p < scan.end)
+        p = EitherReadsTokens<WithSymbols>(scan) ? ReadTokens<WithSymbols>(scan, p)
+                                                 : PassOverBraces<WithSymbols>(scan, p);
+}
+
 } // namespace
 
 std::int32_t LineOf(Scan& scan, const Byte* at) {
@@ -150,9 +159,11 @@ std::int32_t LineOf(Scan& scan, const Byte* at) {
 
 void ReadText(Scan& scan) {
     scan.counted = scan.begin;
-    const Byte* p = scan.begin;
-    while (p < scan.end)
-        p = EitherReadsTokens(scan) ? ReadTokens(scan, p) : PassOverBraces(scan, p);
+    if (scan.symbolsFound != nullptr) {
+        ReadAll<true>(scan);
+    } else {
+        ReadAll<false>(scan);
+    }
     EndOpenChains(scan);
     // A header left pending by a chain's first branch opens its body after
     // the functions of the later branches: back into text order.
@@ -169,13 +180,13 @@ void ReadText(Scan& scan) {
 void ScanPrecise(std::string_view text, PreciseScan* found) {
     found->functions.clear();
     found->header.clear();
-    auto scan = std::make_unique<precise_scan::Scan>();
-    scan->begin = reinterpret_cast<const clex::Byte*>(text.data());
-    scan->end = scan->begin + text.size();
-    scan->functionsFound = &found->functions;
-    scan->headerParts = &found->header;
-    scan->symbolsFound = nullptr;
-    precise_scan::ReadText(*scan);
+    precise_scan::Scan scan{};
+    scan.begin = reinterpret_cast<const clex::Byte*>(text.data());
+    scan.end = scan.begin + text.size();
+    scan.functionsFound = &found->functions;
+    scan.headerParts = &found->header;
+    scan.symbolsFound = nullptr;
+    precise_scan::ReadText(scan);
 }
 
 std::string PreciseDeclaration(std::string_view text, const PreciseScan& scan,

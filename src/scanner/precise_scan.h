@@ -262,7 +262,10 @@ struct Scan {
     PreciseSymbols* symbolsFound; // null: the symbol reader is left out
     FunctionState functions;
     SymbolState symbols;
-    Chain chains[PreciseMaxNesting];
+    // The chains open, the first chainCount of them; the vector grows to the
+    // deepest nesting met and never shrinks, so that a text without
+    // conditionals pays for none.
+    std::vector<Chain> chains;
     int chainCount = 0;
     int deeperChains = 0; // conditionals open beyond the chains
     const Byte* counted;

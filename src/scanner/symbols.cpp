@@ -12,7 +12,6 @@
 #include "scanner/symbols.h"
 
 #include <algorithm>
-#include <memory>
 
 #include "scanner/precise_scan.h"
 
@@ -620,13 +619,13 @@ void ScanSymbols(std::string_view text, PreciseSymbols* out) {
     out->scopes.clear();
     out->scan.functions.clear();
     out->scan.header.clear();
-    auto scan = std::make_unique<precise_scan::Scan>();
-    scan->begin = reinterpret_cast<const clex::Byte*>(text.data());
-    scan->end = scan->begin + text.size();
-    scan->functionsFound = &out->scan.functions;
-    scan->headerParts = &out->scan.header;
-    scan->symbolsFound = out;
-    precise_scan::ReadText(*scan);
+    precise_scan::Scan scan{};
+    scan.begin = reinterpret_cast<const clex::Byte*>(text.data());
+    scan.end = scan.begin + text.size();
+    scan.functionsFound = &out->scan.functions;
+    scan.headerParts = &out->scan.header;
+    scan.symbolsFound = out;
+    precise_scan::ReadText(scan);
 
     std::size_t others = out->symbols.size();
     for (const PreciseFunction& f : out->scan.functions) {
