@@ -19,96 +19,76 @@ namespace kelpin::precise_scan {
 
 namespace {
 
+constexpr Byte Decl = Keyword | DeclStart;
+constexpr Byte Attr = Keyword | Attribute;
+
+// Every keyword either reader knows, by what it is to each: the function
+// reader's kind, the symbol reader's class, and the words, one blank apart.
+struct WordGroup {
+    Byte function;
+    WordClass symbol;
+    std::string_view words;
+};
+
+// clang-format off
+constexpr WordGroup WordGroups[] = {
+    {Decl,          WordClass::Qualifier, "_Atomic _Noreturn _Thread_local __const __inline "
+                                          "__inline__ __restrict __restrict__ __thread __volatile__ "
+                                          "auto const inline register restrict volatile"},
+    {Decl,          WordClass::Type,      "_Bool _Complex _Imaginary __signed__ bool char double "
+                                          "float int long short signed unsigned void"},
+    {Keyword,       WordClass::Other,     "break case continue default do else for goto if return "
+                                          "sizeof switch while"},
+    {Keyword,       WordClass::Name,      "_Alignof _Generic __alignof __alignof__ "
+                                          "__builtin_offsetof __builtin_va_arg alignof defined false "
+                                          "nullptr true"},
+    {Attr,          WordClass::Attribute, "_Pragma __asm __asm__ __attribute __attribute__ "
+                                          "__declspec asm"},
+    {Keyword,       WordClass::Typeof,    "__typeof __typeof__ typeof typeof_unqual"},
+    {Keyword,       WordClass::Attribute, "_Static_assert static_assert"},
+    {0,             WordClass::Attribute, "alignas"},
+    {0,             WordClass::Qualifier, "__volatile"},
+    {0,             WordClass::Type,      "__int128"},
+    {Attr,          WordClass::Qualifier, "__extension__"},
+    {Decl,          WordClass::Attribute, "_Alignas"},
+    {Decl,          WordClass::Enum,      "enum"},
+    {Decl,          WordClass::Static,    "static"},
+    {Decl,          WordClass::Struct,    "struct"},
+    {Decl,          WordClass::Typedef,   "typedef"},
+    {Decl,          WordClass::Union,     "union"},
+    {Decl | Extern, WordClass::Extern,    "extern"},
+};
+// clang-format on
+
 struct WordEntry {
     std::string_view word;
     Byte function;
     WordClass symbol;
 };
 
-constexpr Byte Decl = Keyword | DeclStart;
-constexpr Byte Attr = Keyword | Attribute;
+constexpr std::size_t CountWords() {
+    std::size_t count = 0;
+    for (const WordGroup& group : WordGroups)
+        count +=
+            static_cast<std::size_t>(std::count(group.words.begin(), group.words.end(), ' ')) + 1;
+    return count;
+}
 
-// Every keyword either reader knows, with what it is to each.
-constexpr WordEntry Words[] = {
-    {"_Alignas", Decl, WordClass::Attribute},
-    {"_Alignof", Keyword, WordClass::Name},
-    {"_Atomic", Decl, WordClass::Qualifier},
-    {"_Bool", Decl, WordClass::Type},
-    {"_Complex", Decl, WordClass::Type},
-    {"_Generic", Keyword, WordClass::Name},
-    {"_Imaginary", Decl, WordClass::Type},
-    {"_Noreturn", Decl, WordClass::Qualifier},
-    {"_Pragma", Attr, WordClass::Attribute},
-    {"_Static_assert", Keyword, WordClass::Attribute},
-    {"_Thread_local", Decl, WordClass::Qualifier},
-    {"__alignof", Keyword, WordClass::Name},
-    {"__alignof__", Keyword, WordClass::Name},
-    {"__asm", Attr, WordClass::Attribute},
-    {"__asm__", Attr, WordClass::Attribute},
-    {"__attribute", Attr, WordClass::Attribute},
-    {"__attribute__", Attr, WordClass::Attribute},
-    {"__builtin_offsetof", Keyword, WordClass::Name},
-    {"__builtin_va_arg", Keyword, WordClass::Name},
-    {"__const", Decl, WordClass::Qualifier},
-    {"__declspec", Attr, WordClass::Attribute},
-    {"__extension__", Attr, WordClass::Qualifier},
-    {"__inline", Decl, WordClass::Qualifier},
-    {"__inline__", Decl, WordClass::Qualifier},
-    {"__int128", 0, WordClass::Type},
-    {"__restrict", Decl, WordClass::Qualifier},
-    {"__restrict__", Decl, WordClass::Qualifier},
-    {"__signed__", Decl, WordClass::Type},
-    {"__thread", Decl, WordClass::Qualifier},
-    {"__typeof", Keyword, WordClass::Typeof},
-    {"__typeof__", Keyword, WordClass::Typeof},
-    {"__volatile", 0, WordClass::Qualifier},
-    {"__volatile__", Decl, WordClass::Qualifier},
-    {"alignas", 0, WordClass::Attribute},
-    {"alignof", Keyword, WordClass::Name},
-    {"asm", Attr, WordClass::Attribute},
-    {"auto", Decl, WordClass::Qualifier},
-    {"bool", Decl, WordClass::Type},
-    {"break", Keyword, WordClass::Other},
-    {"case", Keyword, WordClass::Other},
-    {"char", Decl, WordClass::Type},
-    {"const", Decl, WordClass::Qualifier},
-    {"continue", Keyword, WordClass::Other},
-    {"default", Keyword, WordClass::Other},
-    {"defined", Keyword, WordClass::Name},
-    {"do", Keyword, WordClass::Other},
-    {"double", Decl, WordClass::Type},
-    {"else", Keyword, WordClass::Other},
-    {"enum", Decl, WordClass::Enum},
-    {"extern", Decl | Extern, WordClass::Extern},
-    {"false", Keyword, WordClass::Name},
-    {"float", Decl, WordClass::Type},
-    {"for", Keyword, WordClass::Other},
-    {"goto", Keyword, WordClass::Other},
-    {"if", Keyword, WordClass::Other},
-    {"inline", Decl, WordClass::Qualifier},
-    {"int", Decl, WordClass::Type},
-    {"long", Decl, WordClass::Type},
-    {"nullptr", Keyword, WordClass::Name},
-    {"register", Decl, WordClass::Qualifier},
-    {"restrict", Decl, WordClass::Qualifier},
-    {"return", Keyword, WordClass::Other},
-    {"short", Decl, WordClass::Type},
-    {"signed", Decl, WordClass::Type},
-    {"sizeof", Keyword, WordClass::Other},
-    {"static", Decl, WordClass::Static},
-    {"static_assert", Keyword, WordClass::Attribute},
-    {"struct", Decl, WordClass::Struct},
-    {"switch", Keyword, WordClass::Other},
-    {"true", Keyword, WordClass::Name},
-    {"typedef", Decl, WordClass::Typedef},
-    {"typeof", Keyword, WordClass::Typeof},
-    {"typeof_unqual", Keyword, WordClass::Typeof},
-    {"union", Decl, WordClass::Union},
-    {"unsigned", Decl, WordClass::Type},
-    {"void", Decl, WordClass::Type},
-    {"volatile", Decl, WordClass::Qualifier},
-    {"while", Keyword, WordClass::Other},
-};
+constexpr std::array<WordEntry, CountWords()> MakeWords() {
+    std::array<WordEntry, CountWords()> words{};
+    std::size_t n = 0;
+    for (const WordGroup& group : WordGroups) {
+        std::string_view rest = group.words;
+        for (;;) {
+            std::size_t blank = rest.find(' ');
+            words[n++] = {rest.substr(0, blank), group.function, group.symbol};
+            if (blank == std::string_view::npos) break;
+            rest.remove_prefix(blank + 1);
+        }
+    }
+    return words;
+}
+constexpr std::array<WordEntry, CountWords()> Words = MakeWords();
 
 // An open-addressed table of the keywords, hashed on their length and their
 // first, second and last characters: most words are looked up, and most are
@@ -133,8 +113,13 @@ constexpr std::array<Byte, WordSlots> MakeWordTable() {
 }
 constexpr std::array<Byte, WordSlots> WordTable = MakeWordTable();
 
+constexpr std::size_t LongestWord = 18;
+
+// Every word is found where the lookup looks, and none is looked over as too
+// long.
 constexpr bool EveryWordFound() {
     for (const WordEntry& k : Words) {
+        if (k.word.size() > LongestWord) return false;
         std::size_t slot = WordHash(k.word);
         while (WordTable[slot] != 0 && Words[WordTable[slot] - 1].word != k.word)
             slot = (slot + 1) % WordSlots;
@@ -143,8 +128,6 @@ constexpr bool EveryWordFound() {
     return true;
 }
 static_assert(EveryWordFound());
-
-constexpr std::size_t LongestWord = 18;
 
 } // namespace
 
@@ -164,6 +147,20 @@ WordKinds KindsOf(const Byte* at, std::size_t length) {
 // ---- Declarations -----------------------------------------------------------
 
 namespace {
+
+// A token other than ";" and "}" at file level: a function before it whose
+// header is only a macro call is no table, and the statement holds
+// something. The parts of the state a token works on.
+struct TokenParts {
+    Declaration& decl;
+    Parens& parens;
+};
+
+TokenParts TokenRead(FunctionState& state) {
+    state.tableCandidate = -1;
+    state.decl.statementEmpty = false;
+    return {state.decl, state.parens};
+}
 
 // A declaration begins at offset (None: none is under way). Old-style
 // parameter declarations keep the parts of the header before them.
@@ -336,10 +333,7 @@ void FunctionSemicolon(Scan& scan) {
 
 void FunctionWord(Scan& scan, PreciseSpan word, Byte kind) {
     FunctionState& state = scan.functions;
-    Declaration& decl = state.decl;
-    Parens& parens = state.parens;
-    state.tableCandidate = -1;
-    decl.statementEmpty = false;
+    auto [decl, parens] = TokenRead(state);
     if (parens.depth > 0) {
         if (parens.group == Group::Params && parens.depth == 1) {
             if (!parens.expectIdentifier || kind != 0) parens.identifiersOnly = false;
@@ -402,10 +396,7 @@ void FunctionWord(Scan& scan, PreciseSpan word, Byte kind) {
 
 void FunctionOpenParen(Scan& scan, std::size_t at) {
     FunctionState& state = scan.functions;
-    Declaration& decl = state.decl;
-    Parens& parens = state.parens;
-    state.tableCandidate = -1;
-    decl.statementEmpty = false;
+    auto [decl, parens] = TokenRead(state);
     if (parens.depth > 0) {
         if (parens.group == Group::Params) {
             parens.identifiersOnly = false;
@@ -461,10 +452,7 @@ void FunctionOpenParen(Scan& scan, std::size_t at) {
 
 void FunctionCloseParen(Scan& scan, const Byte* after) {
     FunctionState& state = scan.functions;
-    Declaration& decl = state.decl;
-    Parens& parens = state.parens;
-    state.tableCandidate = -1;
-    decl.statementEmpty = false;
+    auto [decl, parens] = TokenRead(state);
     if (parens.depth == 0) {
         decl.mayDeclareParams = false;
         if (decl.phase == Phase::AfterParams) decl.phase = Phase::Head;
@@ -525,10 +513,7 @@ void FunctionCloseParen(Scan& scan, const Byte* after) {
 // Any other token at file level: c is its first byte, at its offset.
 void FunctionPunctuator(Scan& scan, Byte c, std::size_t at) {
     FunctionState& state = scan.functions;
-    Declaration& decl = state.decl;
-    Parens& parens = state.parens;
-    state.tableCandidate = -1;
-    decl.statementEmpty = false;
+    auto [decl, parens] = TokenRead(state);
     if (parens.depth > 0) {
         if (parens.group == Group::Params) {
             // An argument that begins with a literal: a macro's argument,

@@ -28,6 +28,17 @@ template <bool WithSymbols> bool EitherReadsTokens(const Scan& scan) {
     return FunctionsReadTokens(scan) || (WithSymbols && SymbolsReadTokens(scan));
 }
 
+// A brace, wherever it stands, goes to both readers.
+template <bool WithSymbols> void Brace(Scan& scan, const Byte* brace) {
+    if (*brace == '{') {
+        FunctionOpenBrace(scan);
+        if (WithSymbols) SymbolOpenBrace(scan, brace);
+    } else {
+        FunctionCloseBrace(scan, brace);
+        if (WithSymbols) SymbolCloseBrace(scan, brace);
+    }
+}
+
 // Where both readers pass over braces, until either reads tokens again or
 // the text ends.
 template <bool WithSymbols> const Byte* PassOverBraces(Scan& scan, const Byte* p) {
@@ -38,13 +49,7 @@ template <bool WithSymbols> const Byte* PassOverBraces(Scan& scan, const Byte* p
         Byte c = *p++;
         switch (c) {
         case '{':
-            FunctionOpenBrace(scan);
-            if (WithSymbols) SymbolOpenBrace(scan, p - 1);
-            break;
-        case '}':
-            FunctionCloseBrace(scan, p - 1);
-            if (WithSymbols) SymbolCloseBrace(scan, p - 1);
-            break;
+        case '}': Brace<WithSymbols>(scan, p - 1); break;
         case '/':
             if (const Byte* next = AfterCommentOpening(p, end)) p = next;
             break;
@@ -86,13 +91,7 @@ template <bool WithSymbols> const Byte* ReadTokens(Scan& scan, const Byte* p) {
         switch (c) {
         case '#': p = ReadDirectiveAt(scan, p); continue;
         case '{':
-            FunctionOpenBrace(scan);
-            if (WithSymbols) SymbolOpenBrace(scan, p - 1);
-            continue;
-        case '}':
-            FunctionCloseBrace(scan, p - 1);
-            if (WithSymbols) SymbolCloseBrace(scan, p - 1);
-            continue;
+        case '}': Brace<WithSymbols>(scan, p - 1); continue;
         case '"':
         case '\'':
             p = SkipLiteral(p, end, c);
