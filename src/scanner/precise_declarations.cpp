@@ -210,34 +210,34 @@ bool Listed(const Scan& scan, std::size_t nameOffset) {
     return false;
 }
 
-void BeginBody(Scan& scan, const Candidate& c) {
+void BeginBody(Scan& scan, const Candidate& header) {
     FunctionState& state = scan.functions;
-    if (Listed(scan, c.name.offset)) {
+    if (Listed(scan, header.name.offset)) {
         state.braces = 1;
         state.dataBraces = true;
         return;
     }
     PreciseFunction f{};
-    f.nameOffset = c.name.offset;
-    f.nameLength = c.name.length;
+    f.nameOffset = header.name.offset;
+    f.nameLength = header.name.length;
     // The header's parts within [declBegin, headerEnd).
     f.headerFirst = static_cast<std::uint32_t>(scan.headerParts->size());
     auto add = [&](std::size_t from, std::size_t to) {
-        from = std::max(from, c.declBegin);
-        to = std::min(to, c.headerEnd);
+        from = std::max(from, header.declBegin);
+        to = std::min(to, header.headerEnd);
         if (from < to) scan.headerParts->push_back({from, to - from});
     };
     for (int i = 0; i < state.text.partCount; ++i)
         add(state.text.parts[i].offset, state.text.parts[i].offset + state.text.parts[i].length);
-    add(state.text.partStart, c.headerEnd);
+    add(state.text.partStart, header.headerEnd);
     f.headerParts = static_cast<std::uint32_t>(scan.headerParts->size()) - f.headerFirst;
     // The declaration's first line, then its name's: counting goes forward.
-    f.first = LineOf(scan, scan.begin + std::min(c.declBegin, c.name.offset));
-    f.start = LineOf(scan, scan.begin + c.name.offset);
+    f.first = LineOf(scan, scan.begin + std::min(header.declBegin, header.name.offset));
+    f.start = LineOf(scan, scan.begin + header.name.offset);
     f.end = 0;
     state.body.record = static_cast<std::int32_t>(scan.functionsFound->size());
-    state.body.nameOffset = c.name.offset;
-    state.body.macroHeader = c.macroHeader;
+    state.body.nameOffset = header.name.offset;
+    state.body.macroHeader = header.macroHeader;
     scan.functionsFound->push_back(f);
     state.braces = 1;
     state.dataBraces = false;
