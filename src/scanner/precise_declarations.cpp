@@ -295,9 +295,10 @@ void DropFrom(Scan& scan, std::size_t index) {
     scan.functionsFound->resize(index);
 }
 
-// The record of the function whose body s has open, or null. A branch of a
-// conditional may have dropped that record and listed another function in its
-// place since s was copied: a record is s's only while it has s's name.
+// The record of the function whose body state has open, or null. A branch of
+// a conditional may have dropped that record and listed another function in
+// its place since state was copied: a record is that state's only while it
+// has the name the state holds.
 PreciseFunction* OpenRecord(Scan& scan, const FunctionState& state) {
     if (state.body.record < 0 ||
         static_cast<std::size_t>(state.body.record) >= scan.functionsFound->size())
