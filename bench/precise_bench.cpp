@@ -5,22 +5,34 @@
 #include "bench_source.h"
 
 #include <string>
+#include <string_view>
 
 #include "scanner/precise.h"
+#include "scanner/symbols.h"
 
 namespace {
 
 using kelpin::bench::BenchSource;
 
-void PreciseScanWholeFile(benchmark::State& state) {
+// The whole file scanned once a run into found; the size of the list that
+// list picks out of it is reported under counter.
+template <typename Found, typename List>
+void WholeFile(benchmark::State& state, void (*scan)(std::string_view, Found*), List list,
+               const char* counter) {
     const std::string& text = BenchSource();
-    kelpin::PreciseScan scan;
+    Found found;
     for (auto _ : state) {
-        kelpin::ScanPrecise(text, &scan);
-        benchmark::DoNotOptimize(scan.functions.data());
+        scan(text, &found);
+        benchmark::DoNotOptimize(list(found).data());
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
-    state.counters["functions"] = static_cast<double>(scan.functions.size());
+    state.counters[counter] = static_cast<double>(list(found).size());
+}
+
+void PreciseScanWholeFile(benchmark::State& state) {
+    WholeFile(
+        state, kelpin::ScanPrecise,
+        [](const kelpin::PreciseScan& scan) -> const auto& { return scan.functions; }, "functions");
 }
 BENCHMARK(PreciseScanWholeFile)->Unit(benchmark::kMillisecond);
 
@@ -38,5 +50,14 @@ void PreciseScanAndDeclarations(benchmark::State& state) {
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
 }
 BENCHMARK(PreciseScanAndDeclarations)->Unit(benchmark::kMillisecond);
+
+// Symbols of every kind, the functions among them, as tags and symbols need.
+void SymbolScanWholeFile(benchmark::State& state) {
+    WholeFile(
+        state, kelpin::ScanSymbols,
+        [](const kelpin::PreciseSymbols& found) -> const auto& { return found.symbols; },
+        "symbols");
+}
+BENCHMARK(SymbolScanWholeFile)->Unit(benchmark::kMillisecond);
 
 } // namespace

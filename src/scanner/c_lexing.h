@@ -16,13 +16,21 @@ using Byte = unsigned char;
 // ---- Bytes ------------------------------------------------------------------
 
 enum : Byte {
-    Blank = 1,      // space, tab, CR, VT, FF, LF
-    Word = 2,       // letters, digits, "_", "$" and every byte from 0x80
-    Digit = 4,      // 0 to 9
-    BodyStop = 8,   // { } " ' / #: what matters inside braces
-    LineStop = 16,  // LF / " ' \: what matters on a line being skipped
-    StringStop = 32 // LF \ and the double quote
+    Blank = 1,       // space, tab, CR, VT, FF, LF
+    Word = 2,        // letters, digits, "_", "$" and every byte from 0x80
+    Digit = 4,       // 0 to 9
+    BodyStop = 8,    // { } " ' / #: what matters inside braces
+    LineStop = 16,   // LF / " ' \: what matters on a line being skipped
+    StringStop = 32, // LF \ and the double quote
+    CharStop = 64,   // LF \ and the single quote
+    // What the add-in's scanner looks at one byte at a time while it collects
+    // a declaration: blanks, "/", ";", braces, quotes, "#" and parentheses.
+    HeaderStop = 128,
 };
+
+// The bytes of BodyStop as a string, for a library span search over text
+// that ends at a zero byte.
+inline constexpr char BodyStopBytes[] = "{}\"'/#";
 
 inline constexpr std::array<Byte, 256> MakeClasses() {
     std::array<Byte, 256> classes{};
@@ -34,12 +42,16 @@ inline constexpr std::array<Byte, 256> MakeClasses() {
             classes[c] |= Word;
     for (int c = '0'; c <= '9'; ++c)
         classes[c] |= Digit;
-    for (Byte c : {'{', '}', '"', '\'', '/', '#'})
-        classes[c] |= BodyStop;
+    for (const char* c = BodyStopBytes; *c != '\0'; ++c)
+        classes[static_cast<Byte>(*c)] |= BodyStop;
     for (Byte c : {'\n', '/', '"', '\'', '\\'})
         classes[c] |= LineStop;
     for (Byte c : {'\n', '\\', '"'})
         classes[c] |= StringStop;
+    for (Byte c : {'\n', '\\', '\''})
+        classes[c] |= CharStop;
+    for (Byte c : {'\r', '\n', '\t', ' ', '/', ';', '{', '}', '"', '\'', '#', '(', ')'})
+        classes[c] |= HeaderStop;
     return classes;
 }
 inline constexpr std::array<Byte, 256> Classes = MakeClasses();
@@ -109,13 +121,9 @@ inline const Byte* AfterCommentOpening(const Byte* p, const Byte* end) {
 // After an opening quote: just past the same quote standing unescaped, or the
 // line feed that ends the line unclosed (not consumed), or end.
 inline const Byte* SkipLiteral(const Byte* p, const Byte* end, Byte quote) {
+    const Byte stops = quote == '"' ? StringStop : CharStop;
     for (;;) {
-        if (quote == '"') {
-            p = SkipTo(p, end, StringStop);
-        } else {
-            while (p < end && *p != '\'' && *p != '\\' && *p != '\n')
-                ++p;
-        }
+        p = SkipTo(p, end, stops);
         if (p == end) return end;
         if (*p == quote) return p + 1;
         if (*p == '\n') return p;
@@ -151,11 +159,11 @@ inline const Byte* SkipLine(const Byte* p, const Byte* end) {
     }
 }
 
-// Blanks inside a directive line: spaces, tabs, comments and splices, but not
-// the line feed that ends it.
-inline const Byte* SkipDirectiveBlanks(const Byte* p, const Byte* end) {
+// Blanks, block comments and line splices from p: the first byte that is
+// none of them, or end. A line feed is a blank only when lineFeeds says so.
+inline const Byte* SkipBlanks(const Byte* p, const Byte* end, bool lineFeeds) {
     for (;;) {
-        while (p < end && (*p == ' ' || *p == '\t' || *p == '\r' || *p == '\v' || *p == '\f'))
+        while (p < end && (Classes[*p] & Blank) && (lineFeeds || *p != '\n'))
             ++p;
         if (end - p >= 2 && p[0] == '/' && p[1] == '*') {
             p = SkipBlockComment(p + 2, end);
@@ -165,6 +173,12 @@ inline const Byte* SkipDirectiveBlanks(const Byte* p, const Byte* end) {
             return p;
         }
     }
+}
+
+// Blanks inside a directive line: spaces, tabs, comments and splices, but not
+// the line feed that ends it.
+inline const Byte* SkipDirectiveBlanks(const Byte* p, const Byte* end) {
+    return SkipBlanks(p, end, false);
 }
 
 // ---- Directives -------------------------------------------------------------
@@ -215,17 +229,7 @@ inline Directive SkipGroup(const Byte*& p, const Byte* end, bool* zero) {
     int nesting = 0;
     while (p < end) {
         // At the start of a line: blanks and comments may stand before "#".
-        for (;;) {
-            while (p < end && (Classes[*p] & Blank))
-                ++p;
-            if (end - p >= 2 && p[0] == '/' && p[1] == '*') {
-                p = SkipBlockComment(p + 2, end);
-            } else if (p < end && *p == '\\' && AfterSplice(p + 1, end)) {
-                p = AfterSplice(p + 1, end);
-            } else {
-                break;
-            }
-        }
+        p = SkipBlanks(p, end, true);
         if (p == end) break;
         if (*p != '#') {
             p = SkipLine(p, end);

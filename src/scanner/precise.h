@@ -24,9 +24,10 @@
 // - Braces of extern "C" { ... } do not count: what they hold is file level.
 //
 // The scanner is pure (standard library only) and reentrant: all of its state
-// is on the caller's stack and in the vector it fills. One pass over the text,
-// never moving back, with fixed-size state; conditionals nested deeper than
-// PreciseMaxNesting are scanned straight through, every branch in turn.
+// is on the caller's stack, in the vectors it fills and in one of its own that
+// holds a copy of the state for each conditional open. One pass over the
+// text, never moving back, with fixed-size state; conditionals nested deeper
+// than PreciseMaxNesting are scanned straight through, every branch in turn.
 #pragma once
 
 #include <cstddef>

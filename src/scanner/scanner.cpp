@@ -34,58 +34,16 @@ using Byte = unsigned char;
 
 enum : std::int32_t { DeclarationBufferSize = 4096 };
 
-// Byte classes. Each mode stops at the classes in its mask and runs over
-// everything else.
-enum : Byte {
-    LineFeed = 1,
-    Slash = 2, // may open a comment
-    DoubleQuote = 4,
-    SingleQuote = 8,
-    Backslash = 16,
-    Collecting = 32, // needs a look of its own while collecting
-};
-
-// Line feeds are counted only when a handler needs them, so only a
-// directive stops at them.
-enum : Byte {
-    DirectiveStops = LineFeed | Slash,
-    StringStops = Backslash | DoubleQuote,
-    CharStops = Backslash | SingleQuote,
-    CollectingStops = Collecting,
-};
-
-// Inside a body the declaration buffer is empty (it is emptied after each
-// begin call and nothing is collected in a body), so ";" changes nothing
-// there: only these bytes do. The text ends at its first zero byte, where a
-// span search stops too.
-constexpr char BodyStops[] = "/{}#\"'";
-
-constexpr std::array<Byte, 256> MakeClasses() {
-    std::array<Byte, 256> classes{};
-    classes['\n'] = LineFeed;
-    classes['/'] = Slash;
-    classes['"'] = DoubleQuote;
-    classes['\''] = SingleQuote;
-    classes['\\'] = Backslash;
-    for (Byte c : {'\r', '\n', '\t', ' ', '/', ';', '{', '}', '"', '\'', '#', '(', ')'})
-        classes[c] |= Collecting;
-    return classes;
-}
-constexpr std::array<Byte, 256> Classes = MakeClasses();
-
-// The first byte at or after p in one of the classes of stops, or end.
-inline const Byte* SkipOrdinary(const Byte* p, const Byte* end, Byte stops) {
-    while (end - p >= 4) {
-        if (Classes[p[0]] & stops) return p;
-        if (Classes[p[1]] & stops) return p + 1;
-        if (Classes[p[2]] & stops) return p + 2;
-        if (Classes[p[3]] & stops) return p + 3;
-        p += 4;
-    }
-    while (p < end && !(Classes[*p] & stops))
-        ++p;
-    return p;
-}
+// The shared byte classes tell each mode where to stop: a directive at line
+// feeds and "/" (quotes and backslashes in it are passed over), a literal at
+// its quote and backslashes (a line feed in it is passed over), collecting at
+// the bytes that have a part of their own. Line feeds are counted only when
+// a handler needs them.
+using clex::CharStop;
+using clex::HeaderStop;
+using clex::LineStop;
+using clex::SkipTo;
+using clex::StringStop;
 
 // The first byte at or after p that is not a carriage return, or end.
 inline const Byte* SkipCarriageReturns(const Byte* p, const Byte* end) {
@@ -120,100 +78,100 @@ struct Scan {
 };
 
 // The line feeds before the byte at.
-std::int32_t LineCountAt(Scan& s, const Byte* at) {
-    s.lineCount += clex::CountLineFeeds(s.counted, at);
-    s.counted = at;
-    return s.lineCount;
+std::int32_t LineCountAt(Scan& scan, const Byte* at) {
+    scan.lineCount += clex::CountLineFeeds(scan.counted, at);
+    scan.counted = at;
+    return scan.lineCount;
 }
 
-void ClearDeclaration(Scan& s) {
-    s.declarationLength = 0;
-    s.declaration[0] = '\0';
-    s.hasOpenParen = s.hasCloseParen = false;
+void ClearDeclaration(Scan& scan) {
+    scan.declarationLength = 0;
+    scan.declaration[0] = '\0';
+    scan.hasOpenParen = scan.hasCloseParen = false;
 }
 
 // Stores c unless the buffer is full: a longer declaration keeps its first
 // 4095 characters and the scan goes on.
-inline void AppendToDeclaration(Scan& s, Byte c) {
-    if (s.declarationLength + 1 >= DeclarationBufferSize) return;
-    s.declaration[s.declarationLength++] = static_cast<char>(c);
-    s.declaration[s.declarationLength] = '\0';
-    s.hasOpenParen |= c == '(';
-    s.hasCloseParen |= c == ')';
+inline void AppendToDeclaration(Scan& scan, Byte c) {
+    if (scan.declarationLength + 1 >= DeclarationBufferSize) return;
+    scan.declaration[scan.declarationLength++] = static_cast<char>(c);
+    scan.declaration[scan.declarationLength] = '\0';
+    scan.hasOpenParen |= c == '(';
+    scan.hasCloseParen |= c == ')';
 }
 
 // Appends the characters of [from, to), none of them special while
 // collecting but the first, as far as the buffer takes them.
-inline void AppendRun(Scan& s, const Byte* from, const Byte* to) {
+inline void AppendRun(Scan& scan, const Byte* from, const Byte* to) {
     auto n = std::min<std::int32_t>(static_cast<std::int32_t>(to - from),
-                                    DeclarationBufferSize - 1 - s.declarationLength);
+                                    DeclarationBufferSize - 1 - scan.declarationLength);
     if (n <= 0) return;
-    std::memcpy(s.declaration + s.declarationLength, from, static_cast<std::size_t>(n));
-    s.declarationLength += n;
-    s.declaration[s.declarationLength] = '\0';
-    s.hasOpenParen |= *from == '(';
-    s.hasCloseParen |= *from == ')';
+    std::memcpy(scan.declaration + scan.declarationLength, from, static_cast<std::size_t>(n));
+    scan.declarationLength += n;
+    scan.declaration[scan.declarationLength] = '\0';
+    scan.hasOpenParen |= *from == '(';
+    scan.hasCloseParen |= *from == ')';
 }
 
 // Each skip starts just after the character that opened its construct and
 // returns false when the text ends inside it.
 
-// Up to and including a line feed that no backslash continues.
-bool SkipLineComment(Scan& s) {
-    const Byte* inside = s.p;
+// Up to and including the first target byte that ends the construct: the
+// character before it, read within the construct (none before its first
+// byte), is mark when endsOnMark, or is not mark otherwise.
+bool SkipPast(Scan& scan, Byte target, Byte none, Byte mark, bool endsOnMark) {
+    const Byte* inside = scan.p;
     for (;;) {
-        auto* feed = static_cast<const Byte*>(std::memchr(s.p, '\n', s.end - s.p));
-        if (feed == nullptr) {
-            s.p = s.end;
+        auto* at = static_cast<const Byte*>(std::memchr(scan.p, target, scan.end - scan.p));
+        if (at == nullptr) {
+            scan.p = scan.end;
             return false;
         }
-        s.p = feed + 1;
-        if (CharBefore(feed, inside, '/') != '\\') return true;
+        scan.p = at + 1;
+        if ((CharBefore(at, inside, none) == mark) == endsOnMark) return true;
     }
+}
+
+// Up to and including a line feed that no backslash continues.
+bool SkipLineComment(Scan& scan) {
+    return SkipPast(scan, '\n', '/', '\\', false);
 }
 
 // Up to and including a "/" after a "*" read inside the comment: the "*" of
 // the opening pair does not count, so "/*/" is not a whole comment.
-bool SkipBlockComment(Scan& s) {
-    const Byte* inside = s.p;
-    for (;;) {
-        auto* slash = static_cast<const Byte*>(std::memchr(s.p, '/', s.end - s.p));
-        if (slash == nullptr) {
-            s.p = s.end;
-            return false;
-        }
-        s.p = slash + 1;
-        if (CharBefore(slash, inside, '\0') == '*') return true;
-    }
+bool SkipBlockComment(Scan& scan) {
+    return SkipPast(scan, '/', '\0', '*', true);
 }
 
 // Up to and including the same quote standing unescaped. A backslash escapes
 // the one character after it, a line feed included.
-bool SkipLiteral(Scan& s, Byte quote) {
-    const Byte stops = quote == '"' ? StringStops : CharStops;
+bool SkipLiteral(Scan& scan, Byte quote) {
+    const Byte stops = quote == '"' ? StringStop : CharStop;
     for (;;) {
-        s.p = SkipOrdinary(s.p, s.end, stops);
-        if (s.p == s.end) return false;
-        if (*s.p++ == quote) return true;
+        scan.p = SkipTo(scan.p, scan.end, stops);
+        if (scan.p == scan.end) return false;
+        Byte c = *scan.p++;
+        if (c == quote) return true;
+        if (c == '\n') continue; // a line feed does not end a literal here
         // A backslash: the next character is taken whatever it is.
-        s.p = SkipCarriageReturns(s.p, s.end);
-        if (s.p == s.end) return false;
-        ++s.p;
+        scan.p = SkipCarriageReturns(scan.p, scan.end);
+        if (scan.p == scan.end) return false;
+        ++scan.p;
     }
 }
 
 // After a "/": opens a comment when the next character is "/" or "*", and
 // skips it. The result says whether a comment was met; *ended is set when the
 // text ended inside it.
-bool SkipCommentAfterSlash(Scan& s, Byte* lastChar, bool* ended) {
-    const Byte* next = SkipCarriageReturns(s.p, s.end);
-    if (next == s.end || (*next != '/' && *next != '*')) return false;
-    s.p = next + 1;
+bool SkipCommentAfterSlash(Scan& scan, Byte* lastChar, bool* ended) {
+    const Byte* next = SkipCarriageReturns(scan.p, scan.end);
+    if (next == scan.end || (*next != '/' && *next != '*')) return false;
+    scan.p = next + 1;
     if (*next == '/') {
-        *ended = !SkipLineComment(s);
+        *ended = !SkipLineComment(scan);
         *lastChar = '\n';
     } else {
-        *ended = !SkipBlockComment(s);
+        *ended = !SkipBlockComment(scan);
         // The character after a block comment pairs with neither its "/"
         // nor a "*".
         *lastChar = '\0';
@@ -225,20 +183,20 @@ bool SkipCommentAfterSlash(Scan& s, Byte* lastChar, bool* ended) {
 // backslash, or to the end of a comment inside it, whichever comes first.
 // Quotes, braces and ";" in it mean nothing. *lastChar is the character it
 // ended on.
-bool SkipDirective(Scan& s, Byte* lastChar) {
-    const Byte* inside = s.p;
+bool SkipDirective(Scan& scan, Byte* lastChar) {
+    const Byte* inside = scan.p;
     for (;;) {
-        s.p = SkipOrdinary(s.p, s.end, DirectiveStops);
-        if (s.p == s.end) return false;
-        const Byte* at = s.p++;
+        scan.p = SkipTo(scan.p, scan.end, LineStop);
+        if (scan.p == scan.end) return false;
+        const Byte* at = scan.p++;
         if (*at == '\n') {
             if (CharBefore(at, inside, '#') != '\\') {
                 *lastChar = '\n';
                 return true;
             }
-        } else {
+        } else if (*at == '/') {
             bool ended = false;
-            if (SkipCommentAfterSlash(s, lastChar, &ended)) return !ended;
+            if (SkipCommentAfterSlash(scan, lastChar, &ended)) return !ended;
         }
     }
 }
@@ -248,95 +206,101 @@ bool SkipDirective(Scan& s, Byte* lastChar) {
 int ScanFunctions(const char* text, FunctionBeginHandler beginHandler,
                   FunctionEndHandler endHandler, void* context) {
     char declaration[DeclarationBufferSize] = {};
-    Scan s{};
-    s.p = reinterpret_cast<const Byte*>(text);
-    s.end = s.p + std::strlen(text);
-    s.counted = s.p;
-    s.declaration = declaration;
-    s.previousChar = ' ';
+    Scan scan{};
+    scan.p = reinterpret_cast<const Byte*>(text);
+    scan.end = scan.p + std::strlen(text);
+    scan.counted = scan.p;
+    scan.declaration = declaration;
+    scan.previousChar = ' ';
 
     for (;;) {
         // Collecting: every character counts; those with a part of their own
         // one at a time, the others in runs.
-        while (!s.inBody) {
-            if (s.p == s.end) return 0;
-            Byte c = *s.p++;
+        while (!scan.inBody) {
+            if (scan.p == scan.end) return 0;
+            Byte c = *scan.p++;
             switch (c) {
             case '\r': continue; // not there at all: previousChar stays
             case '\n': break;    // counted when a handler needs it
             case '/': {
                 bool ended = false;
-                if (SkipCommentAfterSlash(s, &c, &ended) && ended) return 0;
+                if (SkipCommentAfterSlash(scan, &c, &ended) && ended) return 0;
                 break; // a lone "/" is never collected
             }
-            case ';': ClearDeclaration(s); break;
+            case ';': ClearDeclaration(scan); break;
             case '{':
-                ++s.braceDepth;
-                if (s.hasOpenParen && s.hasCloseParen) {
-                    beginHandler(LineCountAt(s, s.p - 1), declaration, context);
-                    s.inBody = true;
+                ++scan.braceDepth;
+                if (scan.hasOpenParen && scan.hasCloseParen) {
+                    beginHandler(LineCountAt(scan, scan.p - 1), declaration, context);
+                    scan.inBody = true;
                 }
                 // Every begin call hands over one function's own declaration.
-                ClearDeclaration(s);
+                ClearDeclaration(scan);
                 break;
-            case '}': --s.braceDepth; break;
+            case '}': --scan.braceDepth; break;
             case '"':
             case '\'':
-                if (!SkipLiteral(s, c)) return 0;
+                if (!SkipLiteral(scan, c)) return 0;
                 break;
             case '#':
-                if (!SkipDirective(s, &c)) return 0;
+                if (!SkipDirective(scan, &c)) return 0;
                 break;
             case '\t':
             case ' ':
                 // A tab counts as a blank, and a blank after a blank is
                 // dropped, so a run of them gives at most its first.
                 c = ' ';
-                if (s.previousChar != ' ' && s.declarationLength > 0) AppendToDeclaration(s, c);
-                while (s.p != s.end && (*s.p == ' ' || *s.p == '\t' || *s.p == '\r'))
-                    ++s.p;
+                if (scan.previousChar != ' ' && scan.declarationLength > 0)
+                    AppendToDeclaration(scan, c);
+                while (scan.p != scan.end && (*scan.p == ' ' || *scan.p == '\t' || *scan.p == '\r'))
+                    ++scan.p;
                 break;
             default: {
                 // A run of characters stored as they are.
-                const Byte* run = s.p - 1;
-                s.p = SkipOrdinary(s.p, s.end, CollectingStops);
-                AppendRun(s, run, s.p);
-                c = s.p[-1];
+                const Byte* run = scan.p - 1;
+                scan.p = SkipTo(scan.p, scan.end, HeaderStop);
+                AppendRun(scan, run, scan.p);
+                c = scan.p[-1];
                 break;
             }
             }
-            s.previousChar = c;
+            scan.previousChar = c;
         }
 
         // In a body: only braces, comments, literals and directives matter.
-        while (s.inBody) {
-            s.p += std::strcspn(reinterpret_cast<const char*>(s.p), BodyStops);
-            if (s.p == s.end) return 0;
-            Byte c = *s.p++;
+        // The declaration buffer is empty there (it is emptied after each
+        // begin call and nothing is collected in a body), so ";" changes
+        // nothing.
+        while (scan.inBody) {
+            // The text ends at its first zero byte, where the span search
+            // stops too; the library's search is the fastest here.
+            scan.p += std::strcspn(reinterpret_cast<const char*>(scan.p), clex::BodyStopBytes);
+            if (scan.p == scan.end) return 0;
+            Byte c = *scan.p++;
             switch (c) {
             case '/': {
                 Byte ignored;
                 bool ended = false;
-                if (SkipCommentAfterSlash(s, &ignored, &ended) && ended) return 0;
+                if (SkipCommentAfterSlash(scan, &ignored, &ended) && ended) return 0;
                 break;
             }
-            case '{': ++s.braceDepth; break;
+            case '{': ++scan.braceDepth; break;
             case '}':
-                if (--s.braceDepth == 0) {
-                    s.inBody = false;
-                    s.previousChar = '}';
+                if (--scan.braceDepth == 0) {
+                    scan.inBody = false;
+                    scan.previousChar = '}';
                     if (endHandler != nullptr &&
-                        endHandler(LineCountAt(s, s.p - 1) + 1, context) == 0)
+                        endHandler(LineCountAt(scan, scan.p - 1) + 1, context) == 0)
                         return 0;
                 }
                 break;
             case '"':
             case '\'':
-                if (!SkipLiteral(s, c)) return 0;
+                if (!SkipLiteral(scan, c)) return 0;
                 break;
             case '#': {
                 Byte ignored;
-                if (!SkipDirective(s, &ignored)) return 0;
+                if (!SkipDirective(scan, &ignored)) return 0;
                 break;
             }
             }

@@ -4,9 +4,9 @@
 // declarations, each with its line, the struct, union or enum it belongs to,
 // whether it is static, and the line its body ends on.
 //
-// Functions are exactly those of the precise scan (precise.h). The other
-// kinds come from a second reading with the same rules for directives,
-// conditionals, comments and literals:
+// Functions are exactly those of the precise scan (precise.h): one reading of
+// the text yields them and the other kinds, with the same rules for
+// directives, conditionals, comments and literals:
 //
 // - "#define NAME" is a macro wherever it stands (in a body too), except in
 //   a group under "#if 0".
