@@ -52,6 +52,15 @@ AddedCommand<Options> AddCommand(Commands& commands, CLI::App& parent, const std
     return {command, options};
 }
 
+// An option that takes a value, shown in the help as TYPE (OUT, N, ...).
+template <class T>
+CLI::Option* AddValueOption(CLI::App* command, const std::string& names, T* value,
+                            const std::string& type, const std::string& help) {
+    return command->add_option(names, *value, help)->type_name(type);
+}
+// --kinds LETTERS of the symbol kinds (symbols.h), for what verb does with them.
+CLI::Option* AddKindsOption(CLI::App* command, std::string* kinds, const std::string& verb);
+
 // A command that only groups others: one of them must follow its name.
 CLI::App* AddCommandGroup(CLI::App& app, const std::string& name, const std::string& description);
 // FILE, the one C source file a command reads.

@@ -78,16 +78,12 @@ void AddPrototypesCommand(CLI::App& app, Commands& commands) {
         commands, app, "prototypes",
         "Print a header of the prototypes of the functions FILE defines", RunPrototypes);
     AddFileArgument(command, &options.file);
-    command
-        ->add_option("--path", options.documentPath,
-                     "document path the guard is named after (default: FILE's absolute "
-                     "path with \"\\\" separators)")
-        ->type_name("DOCPATH");
-    command
-        ->add_option("-o,--output", options.out,
-                     "write to OUT (replaced atomically; never FILE itself) instead of "
-                     "standard output")
-        ->type_name("OUT");
+    AddValueOption(command, "--path", &options.documentPath, "DOCPATH",
+                   "document path the guard is named after (default: FILE's absolute path "
+                   "with \"\\\" separators)");
+    AddValueOption(command, "-o,--output", &options.out, "OUT",
+                   "write to OUT (replaced atomically; never FILE itself) instead of standard "
+                   "output");
     command->add_flag("--lf", options.lf, "end lines with a bare line feed");
     AddAddInFlag(command, &options.addIn,
                  "the text the add-in's \"Function prototypes\" shows: its scanner, its guard "

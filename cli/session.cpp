@@ -37,6 +37,12 @@ void AddFileArgument(CLI::App* command, std::string* file) {
     command->add_option("FILE", *file, "C source file")->required();
 }
 
+CLI::Option* AddKindsOption(CLI::App* command, std::string* kinds, const std::string& verb) {
+    return AddValueOption(command, "--kinds", kinds, "LETTERS",
+                          "the kinds to " + verb +
+                              ": LETTERS, or +LETTERS/-LETTERS to change the default (defgmstuv)");
+}
+
 void AddPathArguments(CLI::App* command, std::vector<std::string>* paths) {
     command->add_option("PATH", *paths, "C source files and directories")->required();
 }

@@ -107,11 +107,7 @@ void AddSymbolsCommand(CLI::App& app, Commands& commands) {
         "List the macros, types, members, enumerators, variables and functions under PATH",
         RunSymbols);
     AddPathArguments(command, &options.paths);
-    command
-        ->add_option("--kinds", options.kinds,
-                     "the kinds to list: LETTERS, or +LETTERS/-LETTERS to change the default "
-                     "(defgmstuv)")
-        ->type_name("LETTERS");
+    AddKindsOption(command, &options.kinds, "list");
     command->add_flag("--jsonl", options.jsonl,
                       "print one JSON object a symbol and a line: {file, name, kind, line, end, "
                       "scope, static}");

@@ -922,57 +922,38 @@ void AddTagsCommand(CLI::App& app, Commands& commands) {
         "Write a tags file of the symbols under PATH, for Vim, Emacs and other editors", RunTags);
     command->add_option("PATH", options.paths,
                         "C source files and directories (default: the current directory)");
-    command
-        ->add_option("-o,--output,-f", options.out,
-                     "write to OUT, replaced atomically (default: tags, TAGS with -e; - for "
-                     "standard output)")
-        ->type_name("OUT");
+    AddValueOption(command, "-o,--output,-f", &options.out, "OUT",
+                   "write to OUT, replaced atomically (default: tags, TAGS with -e; - for "
+                   "standard output)");
     AddWalkOptions(command, &options.jobs, &options.extensions);
-    CLI::Option* kinds =
-        command->add_option("--kinds", options.kinds,
-                            "the kinds to tag: LETTERS, or +LETTERS/-LETTERS to change the default "
-                            "(defgmstuv)");
-    kinds->type_name("LETTERS");
-    CLI::Option* fields = command->add_option(
-        "--fields", options.fields,
-        "the fields after the address: k kind, K kind's name, s scope, f file: for "
-        "static, n line:, e end: (default: ksf; +LETTERS/-LETTERS change it)");
-    fields->type_name("LETTERS");
-    CLI::Option* address = command->add_option(
-        "--address", options.address,
-        "how a tag finds its line: pattern (a search for the line's text, default) "
-        "or line (its number)");
-    address->type_name("ADDRESS");
-    command
-        ->add_option("--pattern-length-limit", options.patternLimit,
-                     "cut search patterns after N bytes (default: 96)")
+    CLI::Option* kinds = AddKindsOption(command, &options.kinds, "tag");
+    CLI::Option* fields =
+        AddValueOption(command, "--fields", &options.fields, "LETTERS",
+                       "the fields after the address: k kind, K kind's name, s scope, f file: for "
+                       "static, n line:, e end: (default: ksf; +LETTERS/-LETTERS change it)");
+    CLI::Option* address =
+        AddValueOption(command, "--address", &options.address, "ADDRESS",
+                       "how a tag finds its line: pattern (a search for the line's text, default) "
+                       "or line (its number)");
+    AddValueOption(command, "--pattern-length-limit", &options.patternLimit, "N",
+                   "cut search patterns after N bytes (default: 96)")
         ->check(NumberIn(1, 1 << 20))
-        ->type_name("N");
-    command
-        ->add_option("--tag-relative", options.tagRelative,
-                     "yes: paths relative to the tags file's folder; no: as walked (default: "
-                     "yes when OUT is in another folder)")
-        ->type_name("RELATIVE");
+        ->type_name("N"); // not the range the check would show
+    AddValueOption(command, "--tag-relative", &options.tagRelative, "RELATIVE",
+                   "yes: paths relative to the tags file's folder; no: as walked (default: "
+                   "yes when OUT is in another folder)");
     CLI::Option* etags =
         command->add_flag("-e", options.etags, "write Emacs' TAGS (--format=etags)");
     CLI::Option* format =
-        command->add_option("--format", options.format, "ctags (default) or etags")
-            ->type_name("FORMAT");
-    command
-        ->add_option("--sort", options.sort,
-                     "yes: byte order of names (default); foldcase: names without regard to case; "
-                     "no: files in walking order, each one's tags in text order")
-        ->type_name("ORDER");
-    command
-        ->add_option("--exclude", options.excludes,
-                     "leave out files and directories whose name or path PATTERN (a shell glob) "
-                     "matches; @FILE reads patterns from FILE, one a line; repeatable")
-        ->type_name("PATTERN");
-    command
-        ->add_option("-L", options.list,
-                     "read the paths to tag from FILE, one a line (- for "
-                     "standard input)")
-        ->type_name("FILE");
+        AddValueOption(command, "--format", &options.format, "FORMAT", "ctags (default) or etags");
+    AddValueOption(command, "--sort", &options.sort, "ORDER",
+                   "yes: byte order of names (default); foldcase: names without regard to case; "
+                   "no: files in walking order, each one's tags in text order");
+    AddValueOption(command, "--exclude", &options.excludes, "PATTERN",
+                   "leave out files and directories whose name or path PATTERN (a shell glob) "
+                   "matches; @FILE reads patterns from FILE, one a line; repeatable");
+    AddValueOption(command, "-L", &options.list, "FILE",
+                   "read the paths to tag from FILE, one a line (- for standard input)");
     command->add_flag("-0", options.nul, "with -L: the paths are separated by NUL bytes");
     command->add_flag("-a,--append", options.append,
                       "add to the tags file: the files scanned now replace their old tags, "
