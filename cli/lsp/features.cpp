@@ -66,9 +66,7 @@ Json RangeOf(Server* s, const Source& source, std::size_t a, std::size_t b) {
 
 std::size_t OffsetAt(Server* s, const Source& source, const Json& params) {
     const Json& p = params.at("position");
-    return OffsetOf(*source.text, *source.lines,
-                    {p.at("line").get<std::int64_t>(), p.at("character").get<std::int64_t>()},
-                    s->encoding);
+    return OffsetOf(*source.text, *source.lines, PositionOfJson(p), s->encoding);
 }
 
 // Where a 0-based line's text ends.
@@ -277,7 +275,7 @@ void CodeActions(Server* s, const Json& id, const Json& params) {
     if (params.contains("context") && params["context"].is_object() &&
         params["context"].contains("only"))
         only = params["context"]["only"];
-    std::int64_t line = params.at("range").at("start").at("line").get<std::int64_t>();
+    std::int64_t line = IntegerAt(params.at("range").at("start"), "line");
     std::string path = PathOfUri(source.uri);
     Json actions = Json::array();
     if (Wanted(only, "refactor.rewrite") && line >= 0 && line < (1 << 30)) {

@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <stdexcept>
 
 #include "kelpin_version.h"
 
@@ -255,10 +256,6 @@ void RereadFile(Server* s, const std::string& path) {
         PutFile(&s->index, ScanSymbols(path, text, s->encoding));
     else
         RemoveFile(&s->index, path);
-}
-
-Position PositionOfJson(const Json& p) {
-    return {p.at("line").get<std::int64_t>(), p.at("character").get<std::int64_t>()};
 }
 
 void HandleNotification(Server* s, const std::string& method, const Json& params) {
@@ -627,6 +624,20 @@ int RunServer(int in, int out, ServerOptions options) {
     stop = true;
     reader.join();
     return s->exited ? s->exitStatus : 1;
+}
+
+std::int64_t IntegerAt(const Json& object, const char* key) {
+    const Json& value = object.at(key);
+    // Read as a double and converted, a number out of range would be
+    // undefined; an unsigned one past the signed range is no position either.
+    if (value.is_number_integer() &&
+        !(value.is_number_unsigned() && value.get<std::uint64_t>() > INT64_MAX))
+        return value.get<std::int64_t>();
+    throw std::invalid_argument(std::string("\"") + key + "\" is not a whole number");
+}
+
+Position PositionOfJson(const Json& position) {
+    return {IntegerAt(position, "line"), IntegerAt(position, "character")};
 }
 
 } // namespace kelpin::lsp

@@ -137,6 +137,12 @@ void Notify(Server* server, const std::string& method, Json params);
 
 bool IsCancelled(Server* server, const Json& id);
 
+// The line and character of an LSP Position object. A field that is not a
+// whole number (a fraction, 4e19, text) throws, and the message is refused.
+Position PositionOfJson(const Json& position);
+// The whole number at key of object, or the same throw.
+std::int64_t IntegerAt(const Json& object, const char* key);
+
 // The key, and the open document, of a URI; nullptr when it is not open.
 std::string KeyOfUri(std::string_view uri);
 Document* OpenDocument(Server* server, std::string_view uri);

@@ -162,11 +162,21 @@ TEST(LspServer, BadMessagesGetTheirErrorAndTheServerGoesOn) {
          body(
              R"({"jsonrpc":"2.0","id":9,"method":"textDocument/definition","params":{"textDocument":{"uri":1},"position":{}}})"),
          -32602, 9},
+        // Read as a double, a number past every integer was undefined.
+        {"a line past every number",
+         body(
+             R"({"jsonrpc":"2.0","id":10,"method":"textDocument/definition","params":{"textDocument":{"uri":"file:///open.c"},"position":{"line":4.44444e19,"character":0}}})"),
+         -32602, 10},
+        {"a fraction of a character",
+         body(
+             R"({"jsonrpc":"2.0","id":11,"method":"textDocument/hover","params":{"textDocument":{"uri":"file:///open.c"},"position":{"line":0,"character":1.5}}})"),
+         -32602, 11},
     };
     Session session;
     // Before initialize every request is refused.
     EXPECT_EQ(session.Ask(1, "workspace/symbol", {{"query", ""}})["error"]["code"], -32002);
     session.Start();
+    session.Open("file:///open.c", "int f(void) { return 0; }\n");
     int next = 100;
     for (const Case& c : cases) {
         std::size_t from = session.sent.size();
