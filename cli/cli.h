@@ -38,16 +38,21 @@ template <class Options> struct AddedCommand {
     Options& options;
 };
 
-// Adds the command name under parent with a new Options record; when the
-// command is chosen, run reads the record and gives the exit status.
+// What a command is called, and what it does in a line of its help.
+struct CommandText {
+    const char* name;
+    const char* description;
+};
+
+// Adds the command under parent with a new Options record; when the command
+// is chosen, run reads the record and gives the exit status.
 template <class Options>
-AddedCommand<Options> AddCommand(Commands& commands, CLI::App& parent, const std::string& name,
-                                 const std::string& description,
+AddedCommand<Options> AddCommand(Commands& commands, CLI::App& parent, const CommandText& text,
                                  std::function<int(const Options&)> run) {
     auto record = std::make_shared<Options>();
     commands.records.push_back(record);
     Options& options = *record;
-    CLI::App* command = parent.add_subcommand(name, description);
+    CLI::App* command = parent.add_subcommand(text.name, text.description);
     command->callback([&commands, &options, run] { commands.status = run(options); });
     return {command, options};
 }
@@ -58,6 +63,9 @@ CLI::Option* AddValueOption(CLI::App* command, const std::string& names, T* valu
                             const std::string& type, const std::string& help) {
     return command->add_option(names, *value, help)->type_name(type);
 }
+// -o OUT, under names, where a command writes what it makes.
+CLI::Option* AddOutputOption(CLI::App* command, const std::string& names, std::string* out,
+                             const std::string& help);
 // --kinds LETTERS of the symbol kinds (symbols.h), for what verb does with them.
 CLI::Option* AddKindsOption(CLI::App* command, std::string* kinds, const std::string& verb);
 

@@ -313,9 +313,10 @@ void AddCommentCommand(CLI::App& app, Commands& commands) {
         "keeps it first; a file with a NUL byte is not edited.\n";
 
     auto [fn, function] = AddCommand<Request>(
-        commands, *comment, "function",
-        "The block above the function at line N or called NAME, in the format \"Edit function "
-        "comment\" writes",
+        commands, *comment,
+        {"function",
+         "The block above the function at line N or called NAME, in the format \"Edit function "
+         "comment\" writes"},
         RunFunctionComment);
     fn->footer("One of --line and --name is needed. A function's lines run from the first "
                "line of its\ndeclaration to its closing brace, and its block stands above "
@@ -335,8 +336,8 @@ void AddCommentCommand(CLI::App& app, Commands& commands) {
     function.nameOption->excludes(addIn);
 
     auto [mod, module] = AddCommand<Request>(
-        commands, *comment, "module",
-        "The block at the top of FILE, as \"Edit module comment\" writes it", Run);
+        commands, *comment,
+        {"module", "The block at the top of FILE, as \"Edit module comment\" writes it"}, Run);
     module.module = true;
     mod->footer(footer);
     AddCommon(mod, module);

@@ -24,6 +24,10 @@ struct FunctionOptions {
     CLI::Option* nameOption = nullptr;
 };
 
+// The command as its help names and tells it.
+constexpr CommandText Command = {
+    "function", "Show the function whose lines hold line N of FILE, or the function NAME"};
+
 // The function the options ask for: by name, or the one whose lines hold the
 // line. Null, after the error line, when there is none (*status says why).
 const Listed* Chosen(const FunctionOptions& options, std::string_view text,
@@ -80,9 +84,7 @@ int ShowFunction(const FunctionOptions& options) {
 } // namespace
 
 void AddFunctionCommand(CLI::App& app, Commands& commands) {
-    auto [command, options] = AddCommand<FunctionOptions>(
-        commands, app, "function",
-        "Show the function whose lines hold line N of FILE, or the function NAME", ShowFunction);
+    auto [command, options] = AddCommand<FunctionOptions>(commands, app, Command, ShowFunction);
     AddFileArgument(command, &options.file);
     options.lineOption = AddLineOption(command, &options.line, "a 1-based line of the function");
     options.nameOption = command->add_option("--name", options.name, "the function of that name")

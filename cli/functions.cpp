@@ -78,6 +78,10 @@ struct FunctionsOptions {
     std::string extensions;
 };
 
+// The command as its help names and tells it.
+constexpr CommandText Command = {
+    "functions", "List the functions defined in files and trees: start line, end line, name"};
+
 // --add-in with one FILE and none of the options that came with trees: the
 // add-in's own listing, the table "start end name" or the JSON array.
 bool IsAddInListing(const FunctionsOptions& options) {
@@ -124,9 +128,7 @@ int RunFunctions(const FunctionsOptions& options) {
 } // namespace
 
 void AddFunctionsCommand(CLI::App& app, Commands& commands) {
-    auto [command, options] = AddCommand<FunctionsOptions>(
-        commands, app, "functions",
-        "List the functions defined in files and trees: start line, end line, name", RunFunctions);
+    auto [command, options] = AddCommand<FunctionsOptions>(commands, app, Command, RunFunctions);
     AddPathArguments(command, &options.paths);
     CLI::Option* json =
         command->add_flag("--json", options.json,

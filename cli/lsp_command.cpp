@@ -8,6 +8,11 @@ namespace kelpin::cli {
 
 namespace {
 
+// The command as its help names and tells it.
+constexpr CommandText Command = {
+    "lsp", "Serve function symbols, navigation, comment blocks and prototype headers to any editor "
+           "(a language server on standard input and output)"};
+
 int RunLsp(const lsp::ServerOptions& options) {
     if (::isatty(STDIN_FILENO))
         PrintError("lsp: waiting for an editor's messages on standard input (see kelpin lsp "
@@ -18,11 +23,7 @@ int RunLsp(const lsp::ServerOptions& options) {
 } // namespace
 
 void AddLspCommand(CLI::App& app, Commands& commands) {
-    auto [command, options] = AddCommand<lsp::ServerOptions>(
-        commands, app, "lsp",
-        "Serve function symbols, navigation, comment blocks and prototype headers to any editor "
-        "(a language server on standard input and output)",
-        RunLsp);
+    auto [command, options] = AddCommand<lsp::ServerOptions>(commands, app, Command, RunLsp);
     command
         ->add_option("-j,--jobs", options.jobs,
                      "threads that index the workspace (default: one for each processor)")

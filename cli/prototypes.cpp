@@ -24,6 +24,10 @@ struct PrototypesOptions {
     bool addIn = false;
 };
 
+// The command as its help names and tells it.
+constexpr CommandText Command = {"prototypes",
+                                 "Print a header of the prototypes of the functions FILE defines"};
+
 std::string WithBareLineFeeds(const std::string& text) {
     std::string out;
     out.reserve(text.size());
@@ -74,16 +78,14 @@ int RunPrototypes(const PrototypesOptions& options) {
 } // namespace
 
 void AddPrototypesCommand(CLI::App& app, Commands& commands) {
-    auto [command, options] = AddCommand<PrototypesOptions>(
-        commands, app, "prototypes",
-        "Print a header of the prototypes of the functions FILE defines", RunPrototypes);
+    auto [command, options] = AddCommand<PrototypesOptions>(commands, app, Command, RunPrototypes);
     AddFileArgument(command, &options.file);
     AddValueOption(command, "--path", &options.documentPath, "DOCPATH",
                    "document path the guard is named after (default: FILE's absolute path "
                    "with \"\\\" separators)");
-    AddValueOption(command, "-o,--output", &options.out, "OUT",
-                   "write to OUT (replaced atomically; never FILE itself) instead of standard "
-                   "output");
+    AddOutputOption(command, "-o,--output", &options.out,
+                    "write to OUT (replaced atomically; never FILE itself) instead of standard "
+                    "output");
     command->add_flag("--lf", options.lf, "end lines with a bare line feed");
     AddAddInFlag(command, &options.addIn,
                  "the text the add-in's \"Function prototypes\" shows: its scanner, its guard "

@@ -37,6 +37,11 @@ void AddFileArgument(CLI::App* command, std::string* file) {
     command->add_option("FILE", *file, "C source file")->required();
 }
 
+CLI::Option* AddOutputOption(CLI::App* command, const std::string& names, std::string* out,
+                             const std::string& help) {
+    return AddValueOption(command, names, out, "OUT", help);
+}
+
 CLI::Option* AddKindsOption(CLI::App* command, std::string* kinds, const std::string& verb) {
     return AddValueOption(command, "--kinds", kinds, "LETTERS",
                           "the kinds to " + verb +

@@ -52,6 +52,10 @@ struct SymbolsOptions {
     std::string extensions;
 };
 
+// The command as its help names and tells it.
+constexpr CommandText Command = {
+    "symbols", "List the macros, types, members, enumerators, variables and functions under PATH"};
+
 std::string ListSymbols(const std::string& path, std::string_view text, const std::string& kinds,
                         bool jsonl) {
     PreciseSymbols found;
@@ -102,10 +106,7 @@ int RunSymbols(const SymbolsOptions& options) {
 } // namespace
 
 void AddSymbolsCommand(CLI::App& app, Commands& commands) {
-    auto [command, options] = AddCommand<SymbolsOptions>(
-        commands, app, "symbols",
-        "List the macros, types, members, enumerators, variables and functions under PATH",
-        RunSymbols);
+    auto [command, options] = AddCommand<SymbolsOptions>(commands, app, Command, RunSymbols);
     AddPathArguments(command, &options.paths);
     AddKindsOption(command, &options.kinds, "list");
     command->add_flag("--jsonl", options.jsonl,

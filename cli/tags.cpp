@@ -59,6 +59,10 @@ struct TagsOptions {
     int patternLimit = 96;
 };
 
+// The command as its help names and tells it.
+constexpr CommandText Command = {
+    "tags", "Write a tags file of the symbols under PATH, for Vim, Emacs and other editors"};
+
 // What a tag line holds, settled once for the run.
 struct LineForm {
     std::string kinds;
@@ -917,14 +921,12 @@ int RunTags(TagsOptions options) {
 } // namespace
 
 void AddTagsCommand(CLI::App& app, Commands& commands) {
-    auto [command, options] = AddCommand<TagsOptions>(
-        commands, app, "tags",
-        "Write a tags file of the symbols under PATH, for Vim, Emacs and other editors", RunTags);
+    auto [command, options] = AddCommand<TagsOptions>(commands, app, Command, RunTags);
     command->add_option("PATH", options.paths,
                         "C source files and directories (default: the current directory)");
-    AddValueOption(command, "-o,--output,-f", &options.out, "OUT",
-                   "write to OUT, replaced atomically (default: tags, TAGS with -e; - for "
-                   "standard output)");
+    AddOutputOption(command, "-o,--output,-f", &options.out,
+                    "write to OUT, replaced atomically (default: tags, TAGS with -e; - for "
+                    "standard output)");
     AddWalkOptions(command, &options.jobs, &options.extensions);
     CLI::Option* kinds = AddKindsOption(command, &options.kinds, "tag");
     CLI::Option* fields =

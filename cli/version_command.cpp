@@ -229,16 +229,17 @@ void AddVersionCommand(CLI::App& app, Commands& commands) {
                            "relative to the current directory";
 
     auto [bump, bumpArgs] = AddCommand<VersionArgs>(
-        commands, *version, "bump",
-        "Increment the build number of NAME.c (creating NAME.c and NAME.h when missing) and "
-        "print the lines the IDE's output pane would show; NAME.c includes \"NAME.h\", so it "
-        "compiles from any directory",
+        commands, *version,
+        {"bump",
+         "Increment the build number of NAME.c (creating NAME.c and NAME.h when missing) and "
+         "print the lines the IDE's output pane would show; NAME.c includes \"NAME.h\", so it "
+         "compiles from any directory"},
         [](const VersionArgs& args) { return Run(args, Bump); });
     bump->add_option("NAME", bumpArgs.name, nameHelp)->required();
     bump->add_flag("--add-in", bumpArgs.addIn, addInHelp);
 
     auto [show, showArgs] = AddCommand<VersionArgs>(
-        commands, *version, "show", "Print the version held in NAME.c",
+        commands, *version, {"show", "Print the version held in NAME.c"},
         [](const VersionArgs& args) {
             return Run(args, [&](const Module& module) { return Show(module, args.json); });
         });
@@ -248,8 +249,8 @@ void AddVersionCommand(CLI::App& app, Commands& commands) {
     show->add_flag("--add-in", showArgs.addIn, addInHelp);
 
     auto [set, setArgs] = AddCommand<VersionArgs>(
-        commands, *version, "set",
-        "Save new numbers into NAME.c, as the Edit Version/Build dialog's OK does",
+        commands, *version,
+        {"set", "Save new numbers into NAME.c, as the Edit Version/Build dialog's OK does"},
         [](const VersionArgs& args) {
             return Run(args, [&](const Module& module) { return Set(module, args); });
         });

@@ -49,13 +49,11 @@ IconHandle UiLoadIcon(ModuleHandle module, int resourceId);
 // ---- Dialogs ----------------------------------------------------------------
 // Dialog messages carry the Win32 numbers, so one dialog procedure serves the
 // real dialog and the tests' scripted one.
-enum : unsigned {
-    UiMsgSize = 0x0005,
-    UiMsgClose = 0x0010,
-    UiMsgInitDialog = 0x0110,
-    UiMsgCommand = 0x0111,
-};
-enum : unsigned { UiNotifyUpdate = 0x0400 }; // EN_UPDATE, in the high word of wParam
+inline constexpr unsigned UiMsgSize = 0x0005;       // WM_SIZE
+inline constexpr unsigned UiMsgClose = 0x0010;      // WM_CLOSE
+inline constexpr unsigned UiMsgInitDialog = 0x0110; // WM_INITDIALOG
+inline constexpr unsigned UiMsgCommand = 0x0111;    // WM_COMMAND
+enum : unsigned { UiNotifyUpdate = 0x0400 };        // EN_UPDATE, in the high word of wParam
 enum : int { UiIdOk = 1, UiIdCancel = 2 };
 
 inline unsigned UiLowWord(std::uintptr_t value) {
