@@ -169,7 +169,7 @@ TEST(LspServer, BadMessagesGetTheirErrorAndTheServerGoesOn) {
          -32602, 10},
         {"a fraction of a character",
          body(
-             R"({"jsonrpc":"2.0","id":11,"method":"textDocument/hover","params":{"textDocument":{"uri":"file:///open.c"},"position":{"line":0,"character":1.5}}})"),
+             R"({"jsonrpc":"2.0","id":11,"method":"textDocument/hover","params":{"textDocument":{"uri":"file:///open.c"},"position":{"line":0,"character":2.5}}})"),
          -32602, 11},
     };
     Session session;
