@@ -159,6 +159,12 @@ SourceText::~SourceText() {
     }
 }
 
+SourceText::Identity IdentityOf(const struct ::stat& st) {
+    return {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino),
+            static_cast<std::int64_t>(st.st_size), static_cast<std::int64_t>(st.st_mtim.tv_sec),
+            st.st_mtim.tv_nsec};
+}
+
 int ReadFileBytes(const std::string& path, SourceText* text, std::size_t bound) {
     // A text read before gives way (its buffer is used again).
     if (text->mapping != nullptr) ::munmap(text->mapping, text->mappingLength);
@@ -174,10 +180,7 @@ int ReadFileBytes(const std::string& path, SourceText* text, std::size_t bound) 
     } else if (S_ISDIR(st.st_mode)) {
         error = EISDIR;
     } else {
-        text->identity = {static_cast<std::uint64_t>(st.st_dev),
-                          static_cast<std::uint64_t>(st.st_ino),
-                          static_cast<std::int64_t>(st.st_size),
-                          static_cast<std::int64_t>(st.st_mtim.tv_sec), st.st_mtim.tv_nsec};
+        text->identity = IdentityOf(st);
         // Only a regular file's size is the number of bytes it holds.
         std::size_t known =
             S_ISREG(st.st_mode) ? static_cast<std::size_t>(std::max<off_t>(st.st_size, 0)) : 0;

@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+struct stat;
+
 namespace kelpin::cli {
 
 // A source file's bytes with a zero byte after them, for the add-in's
@@ -43,6 +45,8 @@ struct SourceText {
 // many bytes; past it the read fails with EFBIG. Regular files have no bound
 // but their size.
 inline constexpr std::size_t kStreamReadBound = std::size_t{1} << 30;
+// A file's identity as stat or fstat found it.
+SourceText::Identity IdentityOf(const struct ::stat& st);
 // Reads a whole file: 0, or the errno value of the failure (EISDIR for a
 // directory, EFBIG for a stream longer than bound). Safe on any thread; the
 // caller makes the message, with ReadErrorMessage.

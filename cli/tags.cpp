@@ -280,15 +280,11 @@ constexpr std::string_view FormTag = "!_TAG_KELPIN_FORM\t";
 
 // "SIZE,SECONDS.NANOSECONDS": the nanoseconds in nine digits, so that a
 // stamp keeps its length from one touch to the next.
-std::string Stamp(std::int64_t size, std::int64_t seconds, long nanoseconds) {
-    char text[80];
-    std::snprintf(text, sizeof text, "%lld,%lld.%09ld", static_cast<long long>(size),
-                  static_cast<long long>(seconds), nanoseconds);
-    return text;
-}
-
 std::string Stamp(const SourceText::Identity& file) {
-    return Stamp(file.size, file.modifiedSeconds, file.modifiedNanoseconds);
+    char text[80];
+    std::snprintf(text, sizeof text, "%lld,%lld.%09ld", static_cast<long long>(file.size),
+                  static_cast<long long>(file.modifiedSeconds), file.modifiedNanoseconds);
+    return text;
 }
 
 // The size and time part of a stamp as written ("STAMP,HASH").
@@ -533,13 +529,10 @@ bool ReadExisting(const std::string& path, bool lines, Existing* existing,
 }
 
 // What stat finds at path, or nothing when nothing is there.
-std::optional<SourceText::Identity> IdentityOf(const std::string& path) {
+std::optional<SourceText::Identity> IdentityAt(const std::string& path) {
     struct stat st;
     if (::stat(path.c_str(), &st) != 0) return std::nullopt;
-    return SourceText::Identity{static_cast<std::uint64_t>(st.st_dev),
-                                static_cast<std::uint64_t>(st.st_ino),
-                                static_cast<std::int64_t>(st.st_size),
-                                static_cast<std::int64_t>(st.st_mtim.tv_sec), st.st_mtim.tv_nsec};
+    return IdentityOf(st);
 }
 
 // An update that changes stamps only: scans the files whose old lines do
@@ -708,7 +701,7 @@ int RunTags(TagsOptions options) {
     // compared with OUT as they are read, or as an update finds them.
     std::optional<SourceText::Identity> outFile;
     if (options.out != "-") {
-        outFile = IdentityOf(WriteTarget(options.out));
+        outFile = IdentityAt(WriteTarget(options.out));
         // A file that is not a tags file may be one of the inputs: that is
         // the first thing to say then.
         if (!options.append && !options.update && !etags && !IsReplaceableTagsFile(options.out)) {
@@ -753,8 +746,7 @@ int RunTags(TagsOptions options) {
             sameFiles = false;
             continue;
         }
-        keep[i] = StampTime(stamp->second.stamp) ==
-                  Stamp(st.st_size, st.st_mtim.tv_sec, st.st_mtim.tv_nsec);
+        keep[i] = StampTime(stamp->second.stamp) == Stamp(IdentityOf(st));
     }
     if (clash < files.size()) return refuseClash();
     if (sameFiles) {

@@ -16,17 +16,12 @@
 #include "doubles/headless.h"
 #include "resources/resource.h"
 #include "support/field_text_model.h"
+#include "support/fuzz_require.h"
 
 using namespace kelpin;
 using namespace kelpin::testing;
 
 namespace {
-
-void Require(bool condition, const char* what) {
-    if (condition) return;
-    std::fprintf(stderr, "invariant broken: %s\n", what);
-    std::abort();
-}
 
 // Every line feed a control text holds comes with its carriage return.
 bool LineFeedsPaired(std::string_view text) {

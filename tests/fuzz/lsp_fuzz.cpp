@@ -16,16 +16,12 @@
 
 #include "lsp/framing.h"
 #include "lsp/server.h"
+#include "support/fuzz_require.h"
 
 using namespace kelpin::lsp;
+using kelpin::testing::Require;
 
 namespace {
-
-void Require(bool condition, const char* what) {
-    if (condition) return;
-    std::fprintf(stderr, "invariant broken: %s\n", what);
-    std::abort();
-}
 
 const char OpenedText[] = "/* größe */\n"
                           "static int helper(int x)\n{\n    return x * 2;\n}\n\n"
