@@ -2,10 +2,11 @@
 // and the code actions that write the add-in's blocks.
 #include <algorithm>
 #include <filesystem>
+#include <unordered_map>
 
 #include "blocks.h"
 #include "json_text.h"
-#include "scanner/precise.h"
+#include "scanner/symbols.h"
 #include "server.h"
 
 namespace kelpin::lsp {
@@ -16,8 +17,24 @@ using cli::JsonBytes;
 
 namespace {
 
-constexpr int FunctionKind = 12; // SymbolKind.Function
 constexpr std::size_t MaxWorkspaceSymbols = 1000;
+
+// The LSP SymbolKind of a kind letter. C has no kind of its own for macros,
+// typedefs or unions: they go as constants, classes (what C and C++ servers
+// call a type alias) and structs.
+int KindNumber(char kind) {
+    switch (kind) {
+    case SymbolMacro: return 14;      // Constant
+    case SymbolEnumerator: return 22; // EnumMember
+    case SymbolEnum: return 10;       // Enum
+    case SymbolMember: return 8;      // Field
+    case SymbolStruct: return 23;     // Struct
+    case SymbolUnion: return 23;      // Struct
+    case SymbolTypedef: return 5;     // Class
+    case SymbolVariable: return 13;   // Variable
+    default: return 12;               // Function
+    }
+}
 
 // A text to answer from: an open document's, or a file's read for the
 // request.
@@ -78,28 +95,21 @@ std::size_t EndOfLine(const Source& source, std::size_t line) {
     return end;
 }
 
-Json HitLocation(Server* s, const Hit& hit) {
-    const FileSymbols& file = s->index.files[hit.file];
-    const Symbol& symbol = file.symbols[hit.symbol];
-    Json start = {{"line", symbol.line}, {"character", symbol.column}};
-    Json end = {{"line", symbol.line}, {"character", symbol.column + symbol.nameLength}};
-    return {{"uri", UriOfKey(*s, file.path)}, {"range", {{"start", start}, {"end", end}}}};
+Json FoundLocation(Server* s, const Found& found) {
+    Json start = {{"line", found.line}, {"character", found.column}};
+    Json end = {{"line", found.line}, {"character", found.column + found.name.size()}};
+    return {{"uri", UriOfKey(*s, std::string(found.path))},
+            {"range", {{"start", start}, {"end", end}}}};
 }
 
 // The definitions of name, those in the file of key first, then by path
-// and line.
-std::vector<Hit> DefinitionsOf(Server* s, std::string_view name, const std::string& key) {
+// and place.
+std::vector<Found> DefinitionsOf(Server* s, std::string_view name, const std::string& key) {
     RefreshIndex(s);
-    std::vector<Hit> hits = FindDefinitions(s->index, name);
-    std::sort(hits.begin(), hits.end(), [s, &key](const Hit& a, const Hit& b) {
-        const FileSymbols& fa = s->index.files[a.file];
-        const FileSymbols& fb = s->index.files[b.file];
-        bool ha = fa.path == key, hb = fb.path == key;
-        if (ha != hb) return ha;
-        if (a.file != b.file) return fa.path < fb.path;
-        return a.symbol < b.symbol;
-    });
-    return hits;
+    std::vector<Found> found = FindDefinitions(s->index, name);
+    std::stable_partition(found.begin(), found.end(),
+                          [&key](const Found& f) { return f.path == key; });
+    return found;
 }
 
 void AppendPosition(std::string* out, Position p) {
@@ -118,46 +128,170 @@ void AppendRange(Server* s, std::string* out, const Source& source, std::size_t 
     out->push_back('}');
 }
 
-// A file's functions, as many as a large file holds: written as text.
+// One entry of a document's outline: a symbol, or a struct, union or enum
+// that holds some and no symbol stands for (an anonymous one).
+struct OutlineNode {
+    std::string_view name; // empty: an anonymous scope
+    char kind;
+    bool made;                      // a scope's node, with no symbol of its own
+    std::size_t begin, end;         // the range, as offsets
+    std::size_t nameBegin, nameEnd; // the name's
+    std::string detail;
+    std::string_view container; // for a flat list
+    std::size_t parent;         // SIZE_MAX at the top
+    std::vector<std::size_t> children;
+};
+
+// The outline of a text: its symbols of the default kinds in text order,
+// each under the node of the struct, union or enum it belongs to. The
+// returned list holds the nodes at the top.
+std::vector<std::size_t> Outline(const Source& source, const PreciseSymbols& found,
+                                 std::vector<OutlineNode>* nodes) {
+    const std::string& text = *source.text;
+    std::vector<std::size_t> top;
+    // The node of each scope: the symbol that names it, or one made when a
+    // symbol first belongs to it.
+    std::vector<std::size_t> scopeNode(found.scopes.size(), SIZE_MAX);
+    std::unordered_map<std::size_t, std::size_t> namedScope; // name offset -> scope
+    for (std::size_t k = 0; k < found.scopes.size(); ++k)
+        if (found.scopes[k].nameLength > 0) namedScope.emplace(found.scopes[k].nameOffset, k);
+    auto attach = [&](auto&& self, std::int32_t scope, std::size_t node) -> void {
+        if (scope < 0 || static_cast<std::size_t>(scope) >= found.scopes.size()) {
+            (*nodes)[node].parent = SIZE_MAX;
+            top.push_back(node);
+            return;
+        }
+        auto k = static_cast<std::size_t>(scope);
+        if (scopeNode[k] == SIZE_MAX) {
+            const PreciseScope& sc = found.scopes[k];
+            OutlineNode made{};
+            made.name = std::string_view(text).substr(sc.nameOffset, sc.nameLength);
+            made.kind = sc.kind;
+            made.made = true;
+            made.begin = made.nameBegin = made.nameEnd = (*nodes)[node].begin;
+            made.end = (*nodes)[node].end;
+            scopeNode[k] = nodes->size();
+            nodes->push_back(std::move(made));
+            self(self, sc.parent < scope ? sc.parent : -1, scopeNode[k]);
+        }
+        (*nodes)[node].parent = scopeNode[k];
+        (*nodes)[scopeNode[k]].children.push_back(node);
+        // A made node reaches as far as what it holds.
+        for (std::size_t p = scopeNode[k]; p != SIZE_MAX && (*nodes)[p].made;
+             p = (*nodes)[p].parent)
+            (*nodes)[p].end = std::max((*nodes)[p].end, (*nodes)[node].end);
+    };
+    auto function = found.scan.functions.begin(); // functions and symbols both in text order
+    for (const PreciseSymbol& symbol : found.symbols) {
+        if (symbol.kind == SymbolPrototype || symbol.kind == SymbolExtern) continue;
+        OutlineNode node{};
+        node.name = SymbolName(text, symbol);
+        node.kind = symbol.kind;
+        node.nameBegin = node.begin = symbol.nameOffset;
+        node.nameEnd = symbol.nameOffset + symbol.nameLength;
+        node.end = symbol.end > 0 ? EndOfLine(source, static_cast<std::size_t>(symbol.end) - 1)
+                                  : node.nameEnd;
+        node.end = std::max(node.end, node.nameEnd);
+        if (symbol.kind == SymbolFunction) {
+            while (function != found.scan.functions.end() &&
+                   function->nameOffset < symbol.nameOffset)
+                ++function;
+            if (function != found.scan.functions.end() &&
+                function->nameOffset == symbol.nameOffset) {
+                // A function's range takes in its whole header.
+                if (function->headerParts > 0)
+                    node.begin =
+                        std::min(node.begin, found.scan.header[function->headerFirst].offset);
+                node.detail = PreciseDeclaration(text, found.scan, *function);
+            }
+        }
+        if (symbol.scope >= 0 && static_cast<std::size_t>(symbol.scope) < found.scopes.size()) {
+            const PreciseScope& sc = found.scopes[static_cast<std::size_t>(symbol.scope)];
+            node.container = std::string_view(text).substr(sc.nameOffset, sc.nameLength);
+        }
+        std::size_t at = nodes->size();
+        nodes->push_back(std::move(node));
+        attach(attach, symbol.scope, at);
+        if (symbol.kind == SymbolStruct || symbol.kind == SymbolUnion ||
+            symbol.kind == SymbolEnum) {
+            auto it = namedScope.find(symbol.nameOffset);
+            if (it != namedScope.end() && found.scopes[it->second].kind == symbol.kind &&
+                scopeNode[it->second] == SIZE_MAX)
+                scopeNode[it->second] = at;
+        }
+    }
+    return top;
+}
+
+void AppendOutline(Server* s, std::string* out, const Source& source,
+                   const std::vector<OutlineNode>& nodes, const std::vector<std::size_t>& list) {
+    out->push_back('[');
+    for (std::size_t i : list) {
+        const OutlineNode& node = nodes[i];
+        if (out->back() != '[') out->push_back(',');
+        out->append("{\"children\":");
+        AppendOutline(s, out, source, nodes, node.children);
+        if (!node.detail.empty()) {
+            out->append(",\"detail\":");
+            AppendJsonString(out, node.detail, JsonBytes::Utf8Replacing);
+        }
+        out->append(",\"kind\":");
+        AppendJsonNumber(out, static_cast<std::size_t>(KindNumber(node.kind)));
+        out->append(",\"name\":");
+        if (node.name.empty())
+            AppendJsonString(out, "(anonymous " + std::string(SymbolKindName(node.kind)) + ")",
+                             JsonBytes::Utf8);
+        else
+            AppendJsonString(out, node.name, JsonBytes::Utf8Replacing);
+        out->append(",\"range\":");
+        AppendRange(s, out, source, node.begin, node.end);
+        out->append(",\"selectionRange\":");
+        AppendRange(s, out, source, node.nameBegin, node.nameEnd);
+        out->push_back('}');
+    }
+    out->push_back(']');
+}
+
+// A file's symbols, as many as a large file holds: written as text. A client
+// that takes a tree gets members and enumerators under their struct, union
+// or enum; a flat list names their container.
 void DocumentSymbols(Server* s, const Json& id, const Json& params) {
     Source source;
     if (!LoadUri(s, params, &source)) {
         Reply(s, id, Json::array());
         return;
     }
-    const std::string& text = *source.text;
-    PreciseScan scan;
-    ScanPrecise(text, &scan);
+    PreciseSymbols found;
+    ScanSymbols(*source.text, &found);
+    std::vector<OutlineNode> nodes;
+    std::vector<std::size_t> top = Outline(source, found, &nodes);
+    std::string out;
+    if (s->clientHierarchicalSymbols) {
+        AppendOutline(s, &out, source, nodes, top);
+        ReplyText(s, id, out);
+        return;
+    }
     std::string uri;
     AppendJsonString(&uri, source.uri, JsonBytes::Utf8Replacing);
-    std::string out = "[";
-    for (const PreciseFunction& f : scan.functions) {
-        std::size_t nameEnd = f.nameOffset + f.nameLength;
-        std::size_t first = f.headerParts > 0 ? scan.header[f.headerFirst].offset : f.nameOffset;
-        first = std::min(first, f.nameOffset);
-        std::size_t last =
-            f.end > 0 ? EndOfLine(source, static_cast<std::size_t>(f.end) - 1) : text.size();
-        last = std::max(last, nameEnd);
+    out = "[";
+    for (const OutlineNode& node : nodes) {
+        if (node.made) continue;
         if (out.size() > 1) out.push_back(',');
-        if (s->clientHierarchicalSymbols) {
-            out.append("{\"children\":[],\"detail\":");
-            AppendJsonString(&out, PreciseDeclaration(text, scan, f), JsonBytes::Utf8Replacing);
-            out.append(",\"kind\":12,\"name\":");
-            AppendJsonString(&out, PreciseName(text, f), JsonBytes::Utf8Replacing);
-            out.append(",\"range\":");
-            AppendRange(s, &out, source, first, last);
-            out.append(",\"selectionRange\":");
-            AppendRange(s, &out, source, f.nameOffset, nameEnd);
-            out.push_back('}');
-        } else {
-            out.append("{\"kind\":12,\"location\":{\"range\":");
-            AppendRange(s, &out, source, first, last);
-            out.append(",\"uri\":");
-            out.append(uri);
-            out.append("},\"name\":");
-            AppendJsonString(&out, PreciseName(text, f), JsonBytes::Utf8Replacing);
-            out.push_back('}');
+        out.push_back('{');
+        if (!node.container.empty()) {
+            out.append("\"containerName\":");
+            AppendJsonString(&out, node.container, JsonBytes::Utf8Replacing);
+            out.push_back(',');
         }
+        out.append("\"kind\":");
+        AppendJsonNumber(&out, static_cast<std::size_t>(KindNumber(node.kind)));
+        out.append(",\"location\":{\"range\":");
+        AppendRange(s, &out, source, node.begin, node.end);
+        out.append(",\"uri\":");
+        out.append(uri);
+        out.append("},\"name\":");
+        AppendJsonString(&out, node.name, JsonBytes::Utf8Replacing);
+        out.push_back('}');
     }
     out.push_back(']');
     ReplyText(s, id, out);
@@ -172,8 +306,8 @@ std::string RequestedWord(Server* s, const Json& params, Source* source, std::si
 
 void Definition(Server* s, const Json& id, const Source& source, const std::string& word) {
     Json locations = Json::array();
-    for (const Hit& hit : DefinitionsOf(s, word, source.key))
-        locations.push_back(HitLocation(s, hit));
+    for (const Found& found : DefinitionsOf(s, word, source.key))
+        locations.push_back(FoundLocation(s, found));
     Reply(s, id, std::move(locations));
 }
 
@@ -192,14 +326,12 @@ void References(Server* s, const Json& id, const Json& params, const Source& sou
     // The definitions' names, left out when the client asks so.
     std::set<std::pair<std::string, std::uint32_t>> defined;
     if (!declarations)
-        for (const Hit& hit : DefinitionsOf(s, word, source.key)) {
-            const FileSymbols& file = s->index.files[hit.file];
-            defined.insert({file.path, file.symbols[hit.symbol].line});
-        }
+        for (const Found& found : DefinitionsOf(s, word, source.key))
+            defined.insert({std::string(found.path), found.line});
     RefreshIndex(s);
     std::vector<std::string> keys;
-    for (const FileSymbols& file : s->index.files)
-        if (file.path != source.key) keys.push_back(file.path);
+    for (std::string_view path : IndexedPaths(s->index))
+        if (path != source.key) keys.emplace_back(path);
     std::sort(keys.begin(), keys.end());
     keys.insert(keys.begin(), source.key);
     for (const std::string& key : keys) {
@@ -229,21 +361,21 @@ void References(Server* s, const Json& id, const Json& params, const Source& sou
 
 void Hover(Server* s, const Json& id, const Source& source, const std::string& word,
            std::size_t begin) {
-    for (const Hit& hit : DefinitionsOf(s, word, source.key)) {
-        const FileSymbols& file = s->index.files[hit.file];
-        std::uint32_t line = file.symbols[hit.symbol].line;
+    for (const Found& found : DefinitionsOf(s, word, source.key)) {
+        if (found.kind != SymbolFunction) continue;
+        std::string path(found.path);
         Source defining;
-        if (file.path == source.key) {
+        if (path == source.key) {
             defining = {};
             defining.text = source.text;
-        } else if (!LoadKey(s, file.path, &defining)) {
+        } else if (!LoadKey(s, path, &defining)) {
             continue;
         }
-        std::string markdown = DescribeFunction(*defining.text, word, line);
+        std::string markdown = DescribeFunction(*defining.text, word, found.line);
         if (markdown.empty()) continue;
-        if (file.path != source.key)
-            markdown += "\n\n*" + std::filesystem::path(file.path).filename().string() + ":" +
-                        std::to_string(line + 1) + "*";
+        if (path != source.key)
+            markdown += "\n\n*" + std::filesystem::path(path).filename().string() + ":" +
+                        std::to_string(found.line + 1) + "*";
         Reply(s, id,
               {{"contents", {{"kind", "markdown"}, {"value", markdown}}},
                {"range", RangeOf(s, source, begin, begin + word.size())}});
@@ -327,15 +459,16 @@ void CodeActions(Server* s, const Json& id, const Json& params) {
 Json WorkspaceSymbols(Server* s, const std::string& query) {
     RefreshIndex(s);
     Json symbols = Json::array();
-    for (const Hit& hit : QueryWorkspace(s->index, query, MaxWorkspaceSymbols)) {
-        const FileSymbols& file = s->index.files[hit.file];
-        std::string_view name = file.Name(file.symbols[hit.symbol]);
+    // The container is the struct, union or enum a symbol belongs to, else
+    // its file.
+    for (const Found& found : QueryWorkspace(s->index, query, MaxWorkspaceSymbols))
         symbols.push_back(
-            {{"name", name},
-             {"kind", FunctionKind},
-             {"location", HitLocation(s, hit)},
-             {"containerName", std::filesystem::path(file.path).filename().string()}});
-    }
+            {{"name", found.name},
+             {"kind", KindNumber(found.kind)},
+             {"location", FoundLocation(s, found)},
+             {"containerName", found.scope.empty()
+                                   ? std::filesystem::path(found.path).filename().string()
+                                   : std::string(found.scope)}});
     return symbols;
 }
 

@@ -1,6 +1,9 @@
 #include "server.h"
 
 #include <poll.h>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 #include <signal.h>
 #include <unistd.h>
 
@@ -65,9 +68,7 @@ IndexResult IndexWorkspace(const std::vector<std::string>& folders, int jobs, En
                            const std::atomic<bool>& stop) {
     auto start = std::chrono::steady_clock::now();
     IndexResult result;
-    result.files = IndexFolders(folders, encoding, jobs, total, done, stop);
-    for (const FileSymbols& file : result.files)
-        result.functions += file.symbols.size();
+    result.pack = IndexFolders(folders, encoding, jobs, total, done, stop);
     result.seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     return result;
@@ -89,13 +90,18 @@ void AnswerParked(Server* s) {
 void TakeIndex(Server* s, IndexResult result) {
     if (s->indexer.joinable()) s->indexer.join();
     s->indexing = false;
-    std::size_t files = 0;
-    for (FileSymbols& file : result.files) {
+    SymbolPack& pack = result.pack;
+    std::size_t files = 0, symbols = 0;
+    for (std::uint32_t f = 0; f < pack.paths.size(); ++f) {
         // A folder taken away meanwhile keeps nothing.
-        if (!UnderFolders(*s, file.path)) continue;
+        if (!UnderFolders(*s, pack.paths[f])) {
+            MarkGone(&pack, f);
+            continue;
+        }
         ++files;
-        PutFile(&s->index, std::move(file));
+        symbols += pack.fileStart[f + 1] - pack.fileStart[f];
     }
+    PutPack(&s->index, std::move(pack));
     // The editor's texts count over the files'.
     for (const auto& [key, document] : s->documents)
         if (document.source) s->dirty.insert(key);
@@ -104,7 +110,7 @@ void TakeIndex(Server* s, IndexResult result) {
                {{"token", s->progressToken},
                 {"value",
                  {{"kind", "end"},
-                  {"message", Count(result.functions, "function", "functions") + " in " +
+                  {"message", Count(symbols, "symbol", "symbols") + " in " +
                                   Count(files, "file", "files")}}}});
     s->progressBegun = false;
     s->progressToken.clear();
@@ -113,7 +119,7 @@ void TakeIndex(Server* s, IndexResult result) {
     std::snprintf(seconds, sizeof seconds, "%.2f", result.seconds);
     Notify(s, "window/logMessage",
            {{"type", 3},
-            {"message", "kelpin: indexed " + std::to_string(result.functions) + " functions in " +
+            {"message", "kelpin: indexed " + std::to_string(symbols) + " symbols in " +
                             std::to_string(files) + " files in " + seconds + " s"}});
     if (!s->waitingFolders.empty() && !s->shuttingDown) {
         std::vector<std::string> next;
@@ -253,7 +259,7 @@ void RereadFile(Server* s, const std::string& path) {
     std::string text;
     if (s->options.useDisk && IsSourcePath(path) && UnderFolders(*s, path) &&
         ReadWholeFile(path, &text))
-        PutFile(&s->index, ScanSymbols(path, text, s->encoding));
+        PutFile(&s->index, ScanFile(path, text, s->encoding));
     else
         RemoveFile(&s->index, path);
 }
@@ -497,7 +503,7 @@ void RefreshIndex(Server* s) {
     for (const std::string& key : s->dirty) {
         auto it = s->documents.find(key);
         if (it != s->documents.end())
-            PutFile(&s->index, ScanSymbols(key, it->second.text, s->encoding));
+            PutFile(&s->index, ScanFile(key, it->second.text, s->encoding));
     }
     s->dirty.clear();
 }
@@ -585,6 +591,15 @@ bool PollServer(Server* s, int waitMs) {
 
 int RunServer(int in, int out, ServerOptions options) {
     ::signal(SIGPIPE, SIG_IGN);
+#ifdef __GLIBC__
+    // The index of a large tree grows in blocks of a few megabytes and is
+    // then moved into arrays of its exact size. glibc would serve the
+    // blocks from its heaps once a large array has been freed (its mmap
+    // threshold rises), and keep them there after they are given back: the
+    // server would hold the index twice. A fixed threshold sends every
+    // large block straight back to the system.
+    ::mallopt(M_MMAP_THRESHOLD, 256 * 1024);
+#endif
     bool broken = false;
     auto server = MakeServer(options, [out, &broken](std::string_view body) {
         if (!broken && !WriteAll(out, FrameMessage(body))) broken = true;

@@ -46,8 +46,7 @@ struct ServerOptions {
 
 // What the indexing threads hand back.
 struct IndexResult {
-    std::vector<FileSymbols> files;
-    std::size_t functions = 0;
+    SymbolPack pack;
     double seconds = 0;
 };
 

@@ -88,7 +88,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         Require(document.lines.starts == IndexLines(document.text).starts,
                 "a document's line index is its text's");
     RefreshIndex(server.get());
-    for (const FileSymbols& file : server->index.files)
-        Require(server->documents.count(file.path) > 0, "only open documents are indexed");
+    for (std::string_view path : IndexedPaths(server->index))
+        Require(server->documents.count(std::string(path)) > 0, "only open documents are indexed");
     return 0;
 }

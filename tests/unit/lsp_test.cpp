@@ -6,9 +6,11 @@
 #include <ctime>
 #include <nlohmann/json.hpp>
 #include <random>
+#include <set>
 
 #include "cli_runner.h"
 #include "lsp/framing.h"
+#include "lsp/index.h"
 #include "lsp/server.h"
 
 namespace kelpin::testing {
@@ -322,7 +324,7 @@ TEST(LspServer, TenThousandRandomEditsKeepTheModelText) {
             ASSERT_TRUE(symbols["result"].is_array()) << symbols;
             ASSERT_TRUE(session.Ask(2, "workspace/symbol", {{"query", "f"}})["result"].is_array());
             EXPECT_EQ(session.server->documents.size(), 1u);
-            EXPECT_EQ(session.server->index.files.size(), 1u);
+            EXPECT_EQ(lsp::IndexedPaths(session.server->index).size(), 1u);
             EXPECT_TRUE(session.server->dirty.empty());
             EXPECT_TRUE(session.server->cancelled.empty());
             session.sent.clear();
@@ -517,7 +519,195 @@ TEST(LspServer, QueriesWaitForTheIndexAndCanBeCancelled) {
     ASSERT_EQ(answered["result"].size(), 1u) << answered;
     EXPECT_EQ(answered["result"][0]["name"], "alpha");
     EXPECT_EQ(answers, 1); // the cancelled one only once
-    EXPECT_EQ(ended["params"]["value"]["message"], "1 function in 1 file") << ended;
+    EXPECT_EQ(ended["params"]["value"]["message"], "1 symbol in 1 file") << ended;
+}
+
+// ---- The index against a model --------------------------------------------------------
+
+// Files put in as packs and alone, replaced and removed at random, with
+// names from a small alphabet so that they collide, differ in case and hold
+// one another: every query and lookup gives what a plain list of the live
+// symbols, ranked one by one, gives.
+TEST(LspIndex, QueriesAndDefinitionsMatchAPlainListOfTheLiveSymbols) {
+    std::mt19937 random(20261209);
+    auto pick = [&random](std::size_t n) {
+        return std::uniform_int_distribution<std::size_t>(0, n - 1)(random);
+    };
+    const std::string kinds = "defgmstuv";
+    auto makeFile = [&](const std::string& path) {
+        lsp::FileSymbols file;
+        file.path = path;
+        std::size_t count = pick(6);
+        for (std::size_t i = 0; i < count; ++i) {
+            std::string name;
+            for (std::size_t k = 1 + pick(5); k > 0; --k)
+                name.push_back("abAB_"[pick(5)]);
+            lsp::Symbol s{};
+            s.nameOffset = static_cast<std::uint32_t>(file.names.size());
+            s.nameLength = static_cast<std::uint32_t>(name.size());
+            file.names += name;
+            if (pick(3) == 0) {
+                s.scopeOffset = static_cast<std::uint32_t>(file.names.size());
+                s.scopeLength = 2;
+                file.names += "Sc";
+            }
+            s.line = static_cast<std::uint32_t>(i);
+            s.column = static_cast<std::uint32_t>(pick(9));
+            s.kind = kinds[pick(kinds.size())];
+            file.symbols.push_back(s);
+        }
+        return file;
+    };
+    auto fold = [](std::string t) {
+        for (char& c : t)
+            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        return t;
+    };
+    // The ranking, written the plain way.
+    auto rankOf = [&](const std::string& name, const std::string& q) -> int {
+        std::string n = fold(name), f = fold(q);
+        std::size_t at = n.find(f);
+        if (at == 0) return n.size() == f.size() ? 0 : 1;
+        if (at != std::string::npos) return 2;
+        std::size_t k = 0;
+        for (char c : n)
+            if (k < f.size() && c == f[k]) ++k;
+        return k == f.size() ? 3 : -1;
+    };
+    for (int round = 0; round < 40; ++round) {
+        lsp::WorkspaceIndex index;
+        std::map<std::string, lsp::FileSymbols> live;
+        for (int step = 0; step < 30; ++step) {
+            std::string path = "/w/" + std::to_string(pick(12)) + ".c";
+            switch (pick(4)) {
+            case 0: { // a pack of several files, a path twice at times
+                lsp::PackBuilder builder;
+                std::vector<lsp::FileSymbols> files;
+                for (std::size_t k = 1 + pick(4); k > 0; --k)
+                    files.push_back(makeFile("/w/" + std::to_string(pick(12)) + ".c"));
+                for (const lsp::FileSymbols& f : files) {
+                    lsp::AddFile(&builder, f);
+                    live[f.path] = f;
+                }
+                lsp::PutPack(&index, lsp::FinishPack(&builder));
+                break;
+            }
+            case 1:
+            case 2: {
+                lsp::FileSymbols f = makeFile(path);
+                lsp::PutFile(&index, f);
+                live[path] = f;
+                break;
+            }
+            default: lsp::RemoveFile(&index, path); live.erase(path);
+            }
+        }
+        std::vector<std::string_view> paths = lsp::IndexedPaths(index);
+        std::set<std::string> indexed(paths.begin(), paths.end()), expected;
+        for (const auto& [path, file] : live)
+            expected.insert(path);
+        ASSERT_EQ(indexed, expected);
+        for (const std::string q : {"", "a", "A_", "ab", "ba", "aab", "b_b", "zz", "__"}) {
+            struct Row {
+                int rank;
+                std::string name, path;
+                std::uint32_t order;
+                bool operator<(const Row& o) const {
+                    auto key = [](const Row& r) {
+                        return std::tuple(r.rank, r.name.size(), r.name, r.path, r.order);
+                    };
+                    return key(*this) < key(o);
+                }
+            };
+            std::vector<Row> model;
+            for (const auto& [path, file] : live)
+                for (std::uint32_t i = 0; i < file.symbols.size(); ++i) {
+                    const lsp::Symbol& s = file.symbols[i];
+                    std::string name = file.names.substr(s.nameOffset, s.nameLength);
+                    int rank = rankOf(name, q);
+                    if (rank >= 0 && lsp::IsSearched(s.kind))
+                        model.push_back({rank, name, path, i});
+                }
+            std::sort(model.begin(), model.end());
+            for (std::size_t limit : {std::size_t{3}, std::size_t{1000}}) {
+                std::vector<lsp::Found> found = lsp::QueryWorkspace(index, q, limit);
+                ASSERT_EQ(found.size(), std::min(limit, model.size())) << "query " << q;
+                for (std::size_t i = 0; i < found.size(); ++i) {
+                    EXPECT_EQ(found[i].name, model[i].name) << q << " #" << i;
+                    EXPECT_EQ(found[i].path, model[i].path) << q << " #" << i;
+                    EXPECT_EQ(found[i].order, model[i].order) << q << " #" << i;
+                    const lsp::Symbol& s = live[model[i].path].symbols[model[i].order];
+                    EXPECT_EQ(found[i].line, s.line);
+                    EXPECT_EQ(found[i].kind, s.kind);
+                    EXPECT_EQ(found[i].scope, s.scopeLength ? "Sc" : "");
+                }
+            }
+        }
+        // Definitions: every kind, by path and place.
+        for (const std::string name : {"a", "ab", "AB", "_"}) {
+            std::vector<std::pair<std::string, std::uint32_t>> model, got;
+            for (const auto& [path, file] : live)
+                for (std::uint32_t i = 0; i < file.symbols.size(); ++i)
+                    if (file.names.substr(file.symbols[i].nameOffset, file.symbols[i].nameLength) ==
+                        name)
+                        model.emplace_back(path, i);
+            for (const lsp::Found& f : lsp::FindDefinitions(index, name))
+                got.emplace_back(std::string(f.path), f.order);
+            EXPECT_EQ(got, model) << name;
+        }
+    }
+}
+
+// The outline: members under their struct, those of an anonymous union
+// under a node of its own, enumerators under their enum; a flat list names
+// the container.
+TEST(LspServer, DocumentSymbolsNestMembersUnderWhatHoldsThem) {
+    const std::string text = "#define MAX 10\n"
+                             "struct outer {\n"
+                             "    int x;\n"
+                             "    union { int u1; long u2; };\n"
+                             "    struct in { int y; } z;\n"
+                             "};\n"
+                             "enum color { RED, GREEN };\n"
+                             "typedef int count_t;\n"
+                             "static int counter;\n"
+                             "int main(void) { return 0; }\n";
+    Session session;
+    session.Start();
+    session.Open("file:///t.c", text);
+    Json tree = session.Ask(1, "textDocument/documentSymbol",
+                            {{"textDocument", {{"uri", "file:///t.c"}}}})["result"];
+    std::function<std::string(const Json&)> show = [&](const Json& list) {
+        std::string out;
+        for (const Json& s : list) {
+            if (!out.empty()) out += " ";
+            out += s["name"].get<std::string>() + ":" + std::to_string(s["kind"].get<int>());
+            if (!s["children"].empty()) out += "(" + show(s["children"]) + ")";
+        }
+        return out;
+    };
+    EXPECT_EQ(show(tree), "MAX:14 outer:23(x:8 (anonymous union):23(u1:8 u2:8) in:23(y:8) z:8) "
+                          "color:10(RED:22 GREEN:22) count_t:5 counter:13 main:12");
+    // A parent's range holds its children's.
+    const Json& outer = tree[1];
+    EXPECT_EQ(outer["range"]["start"]["line"], 1);
+    EXPECT_EQ(outer["range"]["end"]["line"], 5);
+    EXPECT_EQ(outer["children"][1]["range"]["start"]["line"], 3);
+    EXPECT_FALSE(tree[4].contains("detail"));
+    EXPECT_EQ(tree[5]["detail"], "int main(void)");
+
+    Session flat; // a client that takes no tree
+    ASSERT_TRUE(flat.Ask(2, "initialize", Json::object()).contains("result"));
+    flat.Send(Note("initialized", Json::object()));
+    flat.Open("file:///t.c", text);
+    Json list = flat.Ask(3, "textDocument/documentSymbol",
+                         {{"textDocument", {{"uri", "file:///t.c"}}}})["result"];
+    std::vector<std::string> rows;
+    for (const Json& s : list)
+        rows.push_back(s["name"].get<std::string>() + "@" + s.value("containerName", ""));
+    EXPECT_EQ(rows, (std::vector<std::string>{"MAX@", "outer@", "x@outer", "u1@", "u2@", "in@outer",
+                                              "y@in", "z@outer", "color@", "RED@color",
+                                              "GREEN@color", "count_t@", "counter@", "main@"}));
 }
 
 } // namespace
