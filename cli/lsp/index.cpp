@@ -566,10 +566,11 @@ void ScanNames(const WorkspaceIndex& index, std::string_view q, std::size_t keep
             // Most names fail one of these at random: computed whole and
             // tested once, they cost no mispredicted branch.
             const bool starts = size == 0 || pack.first[k] == q[0];
-            const bool open = ((pack.letters[k] & wantedLetters) == wantedLetters) &
-                              (length >= size) &
-                              ((starts & (Ranked(length != size, length) <= bound)) |
-                               (Ranked(2, length) <= bound));
+            const unsigned open =
+                unsigned{(pack.letters[k] & wantedLetters) == wantedLetters} &
+                unsigned{length >= size} &
+                ((unsigned{starts} & unsigned{Ranked(length != size, length) <= bound}) |
+                 unsigned{Ranked(2, length) <= bound});
             if (!open) continue;
             std::string_view name = pack.Name(n);
             std::uint32_t rank;
