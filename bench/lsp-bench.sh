@@ -6,7 +6,8 @@
 # - a workspace/symbol query's latency (median and worst of 20);
 # - documentSymbol on sqlite3.c, and didChange + documentSymbol;
 # - the server's peak memory, on the kernel and on fs/btrfs (about 100 files);
-# - ctags -R (functions only) on the kernel: time and peak memory.
+# - ctags -R with its default kinds for C (what the server indexes) on the
+#   kernel: time and peak memory.
 #
 #   bench/lsp-bench.sh [JOBS]     JOBS: the server's -j (default: processors)
 #
@@ -43,7 +44,7 @@ done
 small_run=$(python3 bench/lsp_bench.py "$kelpin" "$small" "$small/inode.c" 4)
 peak_file=$(mktemp)
 start=$(date +%s%N)
-/usr/bin/time -f %M -o "$peak_file" ctags -R --c-kinds=f --languages=C -f /dev/null "$kernel" \
+/usr/bin/time -f %M -o "$peak_file" ctags -R --languages=C --langmap=C:.c.h -f /dev/null "$kernel" \
     >/dev/null 2>&1
 ctags_ms=$((($(date +%s%N) - start) / 1000000))
 ctags_peak=$(tail -n 1 "$peak_file")
@@ -64,10 +65,11 @@ def row(what, value, goal):
 print(f"| {'measure':<52} | {'kelpin lsp':>12} | {'goal':>12} |")
 print(f"|{'-' * 54}|{'-' * 14}|{'-' * 14}|")
 row("kernel: initialize to complete workspace/symbol", f"{k['index_seconds']:.2f} s", "< 3 s")
-row("ctags -R (functions) on the same tree", f"{ctags_s:.2f} s", f"{ctags_s / k['index_seconds']:.1f}x kelpin")
+row("ctags -R (default kinds) on the same tree", f"{ctags_s:.2f} s", f"{ctags_s / k['index_seconds']:.1f}x kelpin")
 row("workspace/symbol latency, median", f"{k['query_ms_median']:.1f} ms", "< 20 ms")
 row("workspace/symbol latency, worst of 20", f"{k['query_ms_max']:.1f} ms", "")
 row("sqlite3.c documentSymbol, median of 5", f"{k['document_symbol_ms']:.1f} ms", "< 50 ms")
+row("sqlite3.c documentSymbol, until the answer arrives", f"{k['document_symbol_answered_ms']:.1f} ms", "")
 row("sqlite3.c didChange + documentSymbol, median", f"{k['edit_document_symbol_ms']:.1f} ms", "< 50 ms")
 row("kernel: server's peak memory", f"{k['peak_mb']:.0f} MB", "< 400 MB")
 row("kernel: server's processor time, whole session", f"{k['cpu_seconds']:.2f} s", "")
@@ -75,6 +77,6 @@ row("ctags -R's peak memory", f"{ctags_mb:.0f} MB", "")
 row("fs/btrfs: server's peak memory", f"{s['peak_mb']:.0f} MB", "< 30 MB")
 row("fs/btrfs: initialize to complete workspace/symbol", f"{s['index_seconds'] * 1000:.0f} ms", "")
 print()
-print(f"kernel: {k['indexed']}; sqlite3.c: {k['document_symbols']} functions "
+print(f"kernel: {k['indexed']}; sqlite3.c: {k['document_symbols']} symbols at the top "
       f"({k['after_edit_symbols']} after the edits); exit status {k['exit_status']}")
 PY

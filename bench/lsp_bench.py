@@ -34,8 +34,11 @@ class Client:
 
     def receive(self):
         length = None
+        self.arrived = None
         while True:
             line = self.process.stdout.readline()
+            if self.arrived is None:
+                self.arrived = time.perf_counter()
             if not line:
                 raise RuntimeError("the server closed its output")
             if line == b"\r\n":
@@ -59,6 +62,7 @@ class Client:
             if message.get("id") == ident and "method" not in message:
                 if "error" in message:
                     raise RuntimeError(f"{method}: {message['error']}")
+                self.written = self.arrived - start  # the server's part
                 return message["result"], time.perf_counter() - start
             if message.get("method") == "window/logMessage":
                 self.log.append(message["params"]["message"])
@@ -107,9 +111,11 @@ def main():
         "text": text.encode("utf-8", "surrogateescape").decode("utf-8", "replace")}})
     symbols = []
     opened = []
+    written = []
     for _ in range(5):
         symbols, seconds = client.request("textDocument/documentSymbol", {"textDocument": {"uri": uri}})
         opened.append(seconds)
+        written.append(client.written)
     middle = text.count("\n") // 2
     edited = []
     for version in range(2, 7):
@@ -129,6 +135,7 @@ def main():
         "query_ms_max": round(max(latencies) * 1000, 2),
         "document_symbols": len(symbols),
         "document_symbol_ms": round(median(opened) * 1000, 2),
+        "document_symbol_answered_ms": round(median(written) * 1000, 2),
         "edit_document_symbol_ms": round(median(edited) * 1000, 2),
         "after_edit_symbols": len(after),
         "peak_mb": round(peak, 1),

@@ -229,13 +229,20 @@ void AppendOutline(Server* s, std::string* out, const Source& source,
     for (std::size_t i : list) {
         const OutlineNode& node = nodes[i];
         if (out->back() != '[') out->push_back(',');
-        out->append("{\"children\":");
-        AppendOutline(s, out, source, nodes, node.children);
-        if (!node.detail.empty()) {
-            out->append(",\"detail\":");
-            AppendJsonString(out, node.detail, JsonBytes::Utf8Replacing);
+        // Children are optional: a leaf, most of a large file's symbols,
+        // goes without, and the client has less to read.
+        out->push_back('{');
+        if (!node.children.empty()) {
+            out->append("\"children\":");
+            AppendOutline(s, out, source, nodes, node.children);
+            out->push_back(',');
         }
-        out->append(",\"kind\":");
+        if (!node.detail.empty()) {
+            out->append("\"detail\":");
+            AppendJsonString(out, node.detail, JsonBytes::Utf8Replacing);
+            out->push_back(',');
+        }
+        out->append("\"kind\":");
         AppendJsonNumber(out, static_cast<std::size_t>(KindNumber(node.kind)));
         out->append(",\"name\":");
         if (node.name.empty())

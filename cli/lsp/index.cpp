@@ -173,7 +173,7 @@ void Rehash(PackBuilder* b, std::size_t size) {
     }
 }
 
-std::uint32_t Intern(PackBuilder* b, std::string_view name) {
+std::uint32_t Intern(PackBuilder* b, std::string_view name, std::size_t hash) {
     if (b->nameStart.size() == 0) b->nameStart.push_back(0);
     const std::size_t count = b->nameStart.size() - 1;
     // Kept at most three quarters full, so that a probe ends soon.
@@ -182,7 +182,7 @@ std::uint32_t Intern(PackBuilder* b, std::string_view name) {
     const std::size_t mask = b->slots.size() - 1;
     // Places and tags come from the hash's upper half alone, so that a
     // rehash can place a slot without its name.
-    const std::uint64_t tag = static_cast<std::uint64_t>(HashName(name)) >> 32 << 32;
+    const std::uint64_t tag = static_cast<std::uint64_t>(hash) >> 32 << 32;
     for (std::size_t h = static_cast<std::size_t>(tag >> 32) & mask;; h = (h + 1) & mask) {
         std::uint64_t slot = b->slots[h];
         if (slot == 0) {
@@ -231,15 +231,29 @@ void AddFile(PackBuilder* b, const FileSymbols& file) {
     pack.gone.push_back(false);
     ++pack.alive;
     std::string_view names = file.names;
+    // The names' hashes first, and each one's slot asked of memory a few
+    // names ahead of its lookup: a tree's table is far larger than the
+    // caches, and lookups that wait for their slots one at a time spend most
+    // of their time waiting.
+    constexpr std::size_t Ahead = 8;
+    const std::size_t count = file.symbols.size();
+    b->hashes.resize(count);
+    for (std::size_t i = 0; i < count; ++i)
+        b->hashes[i] =
+            HashName(names.substr(file.symbols[i].nameOffset, file.symbols[i].nameLength));
     // A struct's members follow one another: its name is looked up once.
     std::uint32_t lastScopeOffset = UINT32_MAX, lastScope = SymbolPack::NoScope;
-    for (const Symbol& s : file.symbols) {
-        b->nameOf.push_back(Intern(b, names.substr(s.nameOffset, s.nameLength)));
+    for (std::size_t i = 0; i < count; ++i) {
+        const Symbol& s = file.symbols[i];
+        if (i + Ahead < count && !b->slots.empty())
+            __builtin_prefetch(&b->slots[(b->hashes[i + Ahead] >> 32) & (b->slots.size() - 1)]);
+        b->nameOf.push_back(Intern(b, names.substr(s.nameOffset, s.nameLength), b->hashes[i]));
         std::uint32_t scope = SymbolPack::NoScope;
         if (s.scopeLength > 0) {
             if (s.scopeOffset != lastScopeOffset) {
                 lastScopeOffset = s.scopeOffset;
-                lastScope = Intern(b, names.substr(s.scopeOffset, s.scopeLength));
+                std::string_view scopeName = names.substr(s.scopeOffset, s.scopeLength);
+                lastScope = Intern(b, scopeName, HashName(scopeName));
             }
             scope = lastScope;
         }

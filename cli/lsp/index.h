@@ -123,7 +123,8 @@ struct PackBuilder {
     // Open addressing: the name + 1 (0 for an empty slot) below the upper
     // half of its hash, so that a probe compares names only when those agree.
     std::vector<std::uint64_t> slots;
-    std::string probe; // a name that spans two blocks, put together
+    std::string probe;               // a name that spans two blocks, put together
+    std::vector<std::size_t> hashes; // of the names of the file being added
 };
 void AddFile(PackBuilder* builder, const FileSymbols& file);
 SymbolPack FinishPack(PackBuilder* builder);

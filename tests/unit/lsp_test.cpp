@@ -682,7 +682,7 @@ TEST(LspServer, DocumentSymbolsNestMembersUnderWhatHoldsThem) {
         for (const Json& s : list) {
             if (!out.empty()) out += " ";
             out += s["name"].get<std::string>() + ":" + std::to_string(s["kind"].get<int>());
-            if (!s["children"].empty()) out += "(" + show(s["children"]) + ")";
+            if (s.contains("children")) out += "(" + show(s["children"]) + ")";
         }
         return out;
     };
@@ -694,6 +694,7 @@ TEST(LspServer, DocumentSymbolsNestMembersUnderWhatHoldsThem) {
     EXPECT_EQ(outer["range"]["end"]["line"], 5);
     EXPECT_EQ(outer["children"][1]["range"]["start"]["line"], 3);
     EXPECT_FALSE(tree[4].contains("detail"));
+    EXPECT_FALSE(tree[0].contains("children")); // a leaf goes without
     EXPECT_EQ(tree[5]["detail"], "int main(void)");
 
     Session flat; // a client that takes no tree
