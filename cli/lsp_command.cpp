@@ -10,7 +10,7 @@ namespace {
 
 // The command as its help names and tells it.
 constexpr CommandText Command = {
-    "lsp", "Serve function symbols, navigation, comment blocks and prototype headers to any editor "
+    "lsp", "Serve symbols, navigation, comment blocks and prototype headers to any editor "
            "(a language server on standard input and output)"};
 
 int RunLsp(const lsp::ServerOptions& options) {
@@ -36,8 +36,10 @@ void AddLspCommand(CLI::App& app, Commands& commands) {
     command->footer(
         "The editor starts it and talks JSON-RPC (Content-Length framing) on its standard\n"
         "input and output. At start it indexes every .c and .h file of the workspace\n"
-        "folders in the background. It offers document and workspace symbols (functions),\n"
-        "definition, references, highlights, hover with the function's comment block, and\n"
+        "folders in the background: the symbols kelpin symbols lists by default. It offers\n"
+        "an outline of each document (members and enumerators under their struct, union or\n"
+        "enum), workspace symbols (functions, types, variables and enumerators), definition\n"
+        "of any kind, references, highlights, hover with a function's comment block, and\n"
         "code actions: Add/Update function comment, Add/Update module comment, Write\n"
         "prototypes header. Exit status: 0 after shutdown and exit, 1 otherwise.\n"
         "\n"

@@ -518,15 +518,6 @@ std::vector<std::string_view> IndexedPaths(const WorkspaceIndex& index) {
     return paths;
 }
 
-std::size_t IndexedSymbolCount(const WorkspaceIndex& index) {
-    std::size_t count = 0;
-    for (const auto& pack : index.packs)
-        if (pack)
-            for (std::size_t f = 0; f < pack->paths.size(); ++f)
-                if (!pack->gone[f]) count += pack->fileStart[f + 1] - pack->fileStart[f];
-    return count;
-}
-
 namespace {
 
 struct Candidate {

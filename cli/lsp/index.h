@@ -186,7 +186,6 @@ void MarkGone(SymbolPack* pack, std::uint32_t file);
 
 // The paths of the files the index holds, in no order.
 std::vector<std::string_view> IndexedPaths(const WorkspaceIndex& index);
-std::size_t IndexedSymbolCount(const WorkspaceIndex& index);
 
 // A symbol found: views into the index, good until it next changes.
 struct Found {
