@@ -366,19 +366,46 @@ void References(Server* s, const Json& id, const Json& params, const Source& sou
     Reply(s, id, std::move(out));
 }
 
+// What a hover shows of a symbol that is no function: the lines that define
+// it (a macro with its continued lines, a struct, union or enum to its
+// closing brace), at most MaxHoverLines of them. Empty when no such symbol
+// stands at line.
+std::string DescribeDefinition(const Source& source, std::string_view name, std::uint32_t line,
+                               char kind) {
+    constexpr std::size_t MaxHoverLines = 20;
+    const std::string& text = *source.text;
+    PreciseSymbols found;
+    ScanSymbols(text, &found);
+    for (const PreciseSymbol& symbol : found.symbols) {
+        if (symbol.kind != kind || static_cast<std::uint32_t>(symbol.line) != line + 1 ||
+            SymbolName(text, symbol) != name)
+            continue;
+        std::size_t last = symbol.end > 0 ? static_cast<std::size_t>(symbol.end) - 1 : line;
+        bool cut = last >= line + MaxHoverLines;
+        if (cut) last = line + MaxHoverLines - 1;
+        std::size_t from = source.lines->starts[line];
+        std::string lines = text.substr(from, EndOfLine(source, last) - from);
+        std::erase(lines, '\r');
+        return "```c\n" + lines + (cut ? "\n..." : "") + "\n```";
+    }
+    return {};
+}
+
 void Hover(Server* s, const Json& id, const Source& source, const std::string& word,
            std::size_t begin) {
     for (const Found& found : DefinitionsOf(s, word, source.key)) {
-        if (found.kind != SymbolFunction) continue;
         std::string path(found.path);
         Source defining;
         if (path == source.key) {
-            defining = {};
             defining.text = source.text;
+            defining.lines = source.lines;
         } else if (!LoadKey(s, path, &defining)) {
             continue;
         }
-        std::string markdown = DescribeFunction(*defining.text, word, found.line);
+        if (found.line >= defining.lines->starts.size()) continue;
+        std::string markdown = found.kind == SymbolFunction
+                                   ? DescribeFunction(*defining.text, word, found.line)
+                                   : DescribeDefinition(defining, word, found.line, found.kind);
         if (markdown.empty()) continue;
         if (path != source.key)
             markdown += "\n\n*" + std::filesystem::path(path).filename().string() + ":" +

@@ -671,7 +671,7 @@ TEST(LspServer, DocumentSymbolsNestMembersUnderWhatHoldsThem) {
                              "enum color { RED, GREEN };\n"
                              "typedef int count_t;\n"
                              "static int counter;\n"
-                             "int main(void) { return 0; }\n";
+                             "int main(void) { return MAX; }\n";
     Session session;
     session.Start();
     session.Open("file:///t.c", text);
@@ -695,6 +695,17 @@ TEST(LspServer, DocumentSymbolsNestMembersUnderWhatHoldsThem) {
     EXPECT_EQ(outer["children"][1]["range"]["start"]["line"], 3);
     EXPECT_FALSE(tree[4].contains("detail"));
     EXPECT_FALSE(tree[0].contains("children")); // a leaf goes without
+    // Hover shows what defines a symbol of any kind.
+    auto hover = [&session](int line, int character) {
+        Json answer = session.Ask(9, "textDocument/hover", At("file:///t.c", line, character));
+        return answer["result"].is_null()
+                   ? std::string()
+                   : answer["result"]["contents"]["value"].get<std::string>();
+    };
+    EXPECT_EQ(hover(9, 25), "```c\n#define MAX 10\n```");
+    EXPECT_EQ(hover(1, 8), "```c\nstruct outer {\n    int x;\n    union { int u1; long u2; };\n"
+                           "    struct in { int y; } z;\n};\n```");
+    EXPECT_EQ(hover(6, 13), "```c\nenum color { RED, GREEN };\n```");
     EXPECT_EQ(tree[5]["detail"], "int main(void)");
 
     Session flat; // a client that takes no tree
