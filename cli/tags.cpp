@@ -163,8 +163,10 @@ bool ReadFileList(const std::string& list, bool nul, std::vector<std::string>* p
 
 // The search pattern of the line that holds offset: the whole line, "\" and
 // "/" escaped, anchored at both ends; a line longer than limit is cut there
-// and anchored at its start only, as a NUL byte cuts it.
-void AppendPattern(std::string* out, std::string_view text, std::size_t offset, std::size_t limit) {
+// and anchored at its start only, as a NUL byte cuts it, and as end cuts it
+// when the line goes on after end.
+void AppendPattern(std::string* out, std::string_view text, std::size_t offset, std::size_t limit,
+                   std::size_t end = std::string_view::npos) {
     std::size_t start = text.rfind('\n', offset);
     start = start == std::string_view::npos ? 0 : start + 1;
     std::size_t stop = text.find('\n', offset);
@@ -172,6 +174,10 @@ void AppendPattern(std::string* out, std::string_view text, std::size_t offset, 
     while (stop > start && text[stop - 1] == '\r')
         --stop;
     bool whole = true;
+    if (end < stop) {
+        stop = end;
+        whole = false;
+    }
     std::string_view line = text.substr(start, stop - start);
     std::size_t zero = line.find('\0');
     if (zero != std::string_view::npos) {
@@ -196,7 +202,8 @@ void AppendPattern(std::string* out, std::string_view text, std::size_t offset, 
         *out += '\\';
         from = i;
     }
-    if (whole && !line.empty() && line.back() == '$' && from < line.size()) {
+    // A "$" that ends the pattern would anchor it: the line's own is escaped.
+    if (!line.empty() && line.back() == '$' && from < line.size()) {
         out->append(line.data() + from, line.size() - 1 - from);
         *out += "\\$";
     } else {
@@ -228,7 +235,11 @@ void AppendTagLines(std::string* out, const std::string& written, std::string_vi
         (*out += '\t') += written;
         *out += '\t';
         if (form.patterns) {
-            AppendPattern(out, text, s.nameOffset, form.patternLimit);
+            // A macro's pattern ends a byte after its name, as ctags writes
+            // it: the jump still lands when the definition's value changes.
+            std::size_t end = s.kind == SymbolMacro ? s.nameOffset + s.nameLength + 1
+                                                    : std::string_view::npos;
+            AppendPattern(out, text, s.nameOffset, form.patternLimit, end);
         } else {
             *out += std::to_string(s.line);
         }

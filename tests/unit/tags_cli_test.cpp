@@ -44,7 +44,9 @@ TEST(TagsCli, SearchPatternsAsVimReadsThem) {
                                        "int e = 1; // $\n"
                                        "int ") +
                                longName + " = 3;\n" + "int f = 1; /* " + std::string(1, '\0') +
-                               " */\n\tint  g ;\nstatic int h;\n");
+                               " */\n\tint  g ;\nstatic int h;\n"
+                               "#define M(x) ((x) + 1)\n#  define N\t2\n#define O\n" +
+                               "int i; /* " + std::string(85, 'a') + "$ b */\n");
     CliResult r = RunIn(dir.path(), {"tags", "-o", "-", "--sort=no", "--fields=+n", "p.c"});
     ASSERT_EQ(r.status, 0) << r.err;
     std::string cut = "int " + longName.substr(0, 92);
@@ -57,6 +59,13 @@ TEST(TagsCli, SearchPatternsAsVimReadsThem) {
                   "f\tp.c\t/^int f = 1; \\/* /;\"\tv\tline:5",
                   "g\tp.c\t/^\tint  g ;$/;\"\tv\tline:6",
                   "h\tp.c\t/^static int h;$/;\"\tv\tline:7\tfile:",
+                  // A macro's pattern ends a byte after its name, so that it
+                  // still finds the line once the value changes.
+                  "M\tp.c\t/^#define M(/;\"\td\tline:8",
+                  "N\tp.c\t/^#  define N\t/;\"\td\tline:9",
+                  "O\tp.c\t/^#define O$/;\"\td\tline:10",
+                  // Cut at a "$", which must not anchor the pattern.
+                  "i\tp.c\t/^int i; \\/* " + std::string(85, 'a') + "\\$/;\"\tv\tline:11",
               }));
     // Line numbers, other fields, other kinds.
     r = RunIn(dir.path(), {"tags", "-o", "-", "--address=line", "--fields=Ke", "--kinds=v", "p.c"});
