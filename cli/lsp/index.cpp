@@ -373,16 +373,17 @@ SymbolPack IndexFolders(const std::vector<std::string>& folders, Encoding encodi
                         std::atomic<std::size_t>* listed, std::atomic<std::size_t>* done,
                         const std::atomic<bool>& stop) {
     // The paths as they are listed (a deque keeps those taken where they
-    // are), and the files scanned, waiting for the builder. Few wait at a
-    // time, so that a tree's names are held once, in the pack, not also in
-    // a queue.
-    constexpr std::size_t MaxWaiting = 64;
+    // are), and the files scanned, waiting for the builder. Few symbols
+    // wait at a time (a generated header alone holds tens of thousands), so
+    // that a tree's names are held once, in the pack, not also in a queue.
+    constexpr std::size_t MaxWaitingSymbols = std::size_t{1} << 17;
     std::mutex mutex;
     std::condition_variable more, scanned, room;
     std::deque<std::string> paths;
     std::size_t next = 0;
     bool walked = false;
     std::deque<FileSymbols> waiting;
+    std::size_t waitingSymbols = 0;
     std::size_t working = static_cast<std::size_t>(std::max(jobs, 1));
     auto work = [&] {
         std::string text;
@@ -397,7 +398,9 @@ SymbolPack IndexFolders(const std::vector<std::string>& folders, Encoding encodi
             if (ReadWholeFile(*path, &text)) {
                 FileSymbols file = ScanFile(*path, text, encoding);
                 std::unique_lock<std::mutex> lock(mutex);
-                room.wait(lock, [&] { return waiting.size() < MaxWaiting; });
+                room.wait(lock,
+                          [&] { return waiting.empty() || waitingSymbols < MaxWaitingSymbols; });
+                waitingSymbols += file.symbols.size();
                 waiting.push_back(std::move(file));
                 scanned.notify_one();
             }
@@ -418,6 +421,7 @@ SymbolPack IndexFolders(const std::vector<std::string>& folders, Encoding encodi
                 scanned.wait(lock, [&] { return !waiting.empty() || working == 0; });
                 if (waiting.empty()) return;
                 taken.swap(waiting);
+                waitingSymbols = 0;
             }
             room.notify_all();
             for (const FileSymbols& file : taken)
