@@ -8,6 +8,7 @@
 #include "json_text.h"
 #include "scanner/symbols.h"
 #include "server.h"
+#include "symbols.h"
 
 namespace kelpin::lsp {
 
@@ -183,7 +184,7 @@ std::vector<std::size_t> Outline(const Source& source, const PreciseSymbols& fou
     };
     auto function = found.scan.functions.begin(); // functions and symbols both in text order
     for (const PreciseSymbol& symbol : found.symbols) {
-        if (symbol.kind == SymbolPrototype || symbol.kind == SymbolExtern) continue;
+        if (!cli::IsDefaultKind(symbol.kind)) continue;
         OutlineNode node{};
         node.name = SymbolName(text, symbol);
         node.kind = symbol.kind;

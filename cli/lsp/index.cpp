@@ -65,10 +65,6 @@ std::size_t HashName(std::string_view name) {
     return std::hash<std::string_view>{}(name);
 }
 
-bool IsDefaultKind(char kind) {
-    return std::string_view(cli::DefaultSymbolKinds).find(kind) != std::string_view::npos;
-}
-
 } // namespace
 
 bool IsSearched(char kind) {
@@ -100,7 +96,7 @@ FileSymbols ScanFile(std::string path, std::string_view text, Encoding encoding)
     std::size_t at = 0, lineStart = 0;
     std::uint32_t line = 0;
     for (const PreciseSymbol& s : found.symbols) {
-        if (!IsDefaultKind(s.kind)) continue;
+        if (!cli::IsDefaultKind(s.kind)) continue;
         while (at < s.nameOffset) {
             const void* nl = std::memchr(text.data() + at, '\n', s.nameOffset - at);
             if (nl == nullptr) {
