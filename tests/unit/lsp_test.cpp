@@ -12,6 +12,7 @@
 #include "lsp/framing.h"
 #include "lsp/index.h"
 #include "lsp/server.h"
+#include "scanner/symbols.h"
 
 namespace kelpin::testing {
 namespace {
@@ -720,6 +721,85 @@ TEST(LspServer, DocumentSymbolsNestMembersUnderWhatHoldsThem) {
     EXPECT_EQ(rows, (std::vector<std::string>{"MAX@", "outer@", "x@outer", "u1@", "u2@", "in@outer",
                                               "y@in", "z@outer", "color@", "RED@color",
                                               "GREEN@color", "count_t@", "counter@", "main@"}));
+}
+
+// Outlines of random C made of structs with anonymous members inside,
+// typedefs of anonymous structs, enums, macros over several lines,
+// functions and conditionals: every node's range holds its name's and its
+// children's, and the nodes that stand for a symbol are exactly the
+// default-kind symbols the scanner finds, in a tree and in a flat list.
+TEST(LspServer, OutlinesHoldTheirChildrenAndEverySymbol) {
+    std::mt19937 random(9122026);
+    auto pick = [&random](int n) { return std::uniform_int_distribution<int>(0, n - 1)(random); };
+    auto piece = [&](int k) -> std::string {
+        std::string n = std::to_string(k);
+        switch (pick(8)) {
+        case 0: return "#define N" + n + " " + n + "\n";
+        case 1: return "#define F" + n + "(x) \\\n    ((x) + " + n + ")\n";
+        case 2:
+            return "struct s" + n + " {\n  int a;\n  union { int b; long c; };\n" +
+                   "  struct { int d; } e;\n};\n";
+        case 3: return "typedef struct {\n  int m" + n + ";\n  char *p;\n} t" + n + ";\n";
+        case 4: return "enum e" + n + " { A" + n + ", B" + n + " = 2 };\n";
+        case 5: return "/* \xc3\xbc\xf0\x9f\x98\x80 */ static int v" + n + ";\n";
+        case 6: return "int f" + n + "(void)\n{\n  return " + n + ";\n}\n";
+        default:
+            return "struct o" + n + " { struct i" + n + " { int x; } y; enum { Q" + n +
+                   " } z; };\n";
+        }
+    };
+    for (int round = 0; round < 60; ++round) {
+        std::string text;
+        for (int k = 0, count = 1 + pick(12); k < count; ++k) {
+            if (pick(5) == 0)
+                text += "#if X\n" + piece(k) + "#else\n" + piece(k + 100) + "#endif\n";
+            else
+                text += piece(k);
+        }
+        PreciseSymbols found;
+        ScanSymbols(text, &found);
+        std::size_t symbols = 0;
+        for (const PreciseSymbol& symbol : found.symbols)
+            symbols += symbol.kind != SymbolPrototype && symbol.kind != SymbolExtern;
+
+        Session tree;
+        tree.Start();
+        tree.Open("file:///r.c", text);
+        Json answer = tree.Ask(1, "textDocument/documentSymbol",
+                               {{"textDocument", {{"uri", "file:///r.c"}}}})["result"];
+        auto at = [](const Json& p) {
+            return std::pair(p["line"].get<int>(), p["character"].get<int>());
+        };
+        auto inside = [&](const Json& inner, const Json& outer) {
+            return at(outer["start"]) <= at(inner["start"]) && at(inner["end"]) <= at(outer["end"]);
+        };
+        std::size_t named = 0;
+        std::function<void(const Json&, const Json*)> walk = [&](const Json& list,
+                                                                 const Json* parent) {
+            for (const Json& node : list) {
+                EXPECT_TRUE(inside(node["selectionRange"], node["range"])) << node << "\n" << text;
+                if (parent != nullptr) {
+                    EXPECT_TRUE(inside(node["range"], (*parent)["range"]))
+                        << node << " in " << (*parent)["name"] << "\n"
+                        << text;
+                }
+                named += at(node["selectionRange"]["start"]) != at(node["selectionRange"]["end"]);
+                if (node.contains("children")) walk(node["children"], &node);
+            }
+        };
+        walk(answer, nullptr);
+        EXPECT_EQ(named, symbols) << text;
+
+        Session flat; // a client that takes no tree
+        ASSERT_TRUE(flat.Ask(2, "initialize", Json::object()).contains("result"));
+        flat.Send(Note("initialized", Json::object()));
+        flat.Open("file:///r.c", text);
+        EXPECT_EQ(flat.Ask(3, "textDocument/documentSymbol",
+                           {{"textDocument", {{"uri", "file:///r.c"}}}})["result"]
+                      .size(),
+                  symbols)
+            << text;
+    }
 }
 
 } // namespace
